@@ -1,0 +1,26 @@
+// Reading and writing bitmaps in file formats.  BMP goes through SDL's own
+// codec, PNG through libpng; nothing here parses or encodes by hand.
+// Every failure raises `Exception` with a one-line message.
+
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "canvas.h"
+#include "exception.h"
+
+// Replaces the bitmap's size and pixels with a BMP image held in memory.
+void LoadBmp(TBitmap& bitmap, std::span<const std::byte> bytes);
+void LoadBmpFile(TBitmap& bitmap, const std::string& path);
+
+// 24 bits per pixel, uncompressed, rows bottom-up.
+void SaveBmp24File(const TBitmap& bitmap, const std::string& path);
+
+// 8-bit RGB.
+void SavePngFile(const TBitmap& bitmap, const std::string& path);
+
+// Binary P6, maxval 255.
+void SavePpmFile(const TBitmap& bitmap, const std::string& path);
