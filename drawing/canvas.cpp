@@ -74,10 +74,17 @@ std::int64_t FirstStepReaching(const LineSteps& l, std::int64_t t) {
   return CeilDiv(Wide{l.major} * (2 * t - 1), Wide{2} * l.minor);
 }
 
+// A half-open range of steps; lines between far-apart points take more than
+// 2^31 of them.
+struct StepRange {
+  std::int64_t lo;
+  std::int64_t hi;
+};
+
 // Steps k in [0, major) whose coordinate along one axis lies in [0, limit).
 // `start` is the coordinate at k = 0; `dir` the direction of travel (+1/-1);
 // `minorAxis` says whether this axis is the minor one.
-Span StepsInside(const LineSteps& l, std::int64_t start, int dir, bool minorAxis, int limit) {
+StepRange StepsInside(const LineSteps& l, std::int64_t start, int dir, bool minorAxis, int limit) {
   // Distance to travel before entering [0, limit) and before leaving it.
   const std::int64_t enter = dir > 0 ? -start : start - (limit - 1);
   const std::int64_t leave = dir > 0 ? limit - start : start + 1;
@@ -89,9 +96,7 @@ Span StepsInside(const LineSteps& l, std::int64_t start, int dir, bool minorAxis
     lo = std::max<std::int64_t>(enter, 0);
     hi = std::max<std::int64_t>(leave, 0);
   }
-  lo = std::clamp<std::int64_t>(lo, 0, l.major);
-  hi = std::clamp<std::int64_t>(hi, 0, l.major);
-  return {static_cast<int>(lo), static_cast<int>(hi)};
+  return {std::clamp<std::int64_t>(lo, 0, l.major), std::clamp<std::int64_t>(hi, 0, l.major)};
 }
 
 }  // namespace
@@ -143,10 +148,10 @@ void TCanvas::LineTo(int x, int y) {
   const bool xMajor = dx >= dy;
   const LineSteps steps{xMajor ? dx : dy, xMajor ? dy : dx};
 
-  const Span kx = StepsInside(steps, x0, sx, !xMajor, surface_.width);
-  const Span ky = StepsInside(steps, y0, sy, xMajor, surface_.height);
-  const Span ks{std::max(kx.lo, ky.lo), std::min(kx.hi, ky.hi)};
-  if (ks.empty()) return;
+  const StepRange kx = StepsInside(steps, x0, sx, !xMajor, surface_.width);
+  const StepRange ky = StepsInside(steps, y0, sy, xMajor, surface_.height);
+  const StepRange ks{std::max(kx.lo, ky.lo), std::min(kx.hi, ky.hi)};
+  if (ks.hi <= ks.lo) return;
   Touch();
 
   // Enter the loop at step ks.lo with the minor position and remainder the
@@ -162,7 +167,7 @@ void TCanvas::LineTo(int x, int y) {
   const int majorStep = xMajor ? sx : sy;
   const int minorStep = xMajor ? sy : sx;
   const std::int64_t minorStart = xMajor ? y0 : x0;
-  for (int k = ks.lo; k < ks.hi; ++k) {
+  for (std::int64_t k = ks.lo; k < ks.hi; ++k) {
     const std::int64_t minor = minorStart + minorStep * moved;
     const int px = static_cast<int>(xMajor ? major : minor);
     const int py = static_cast<int>(xMajor ? minor : major);

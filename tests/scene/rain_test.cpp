@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "pixel_check.h"
+#include "rain.h"
+#include "random.h"
+#include "scripted_random.h"
+
+namespace {
+
+constexpr TColor Red = 0x0000FF;
+constexpr TColor Blue = 0xFF0000;
+
+// Creation draws for a drop entering the top edge at `column` (x = 20 column)
+// with the slowest speed of its kind and the smallest size.
+void AddTopDrop(ScriptedRandom& s, std::uint32_t column) { s.Add({5, 0, column, 0, 0}); }
+
+// One frame's draws: the lightning draw, then two far and five near drops,
+// all entering at `column`.
+void ScriptFrame(ScriptedRandom& s, std::uint32_t lightning, std::uint32_t column = 0) {
+  s.Add({lightning});
+  for (int i = 0; i < 7; ++i) AddTopDrop(s, column);
+}
+
+class RainTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    frame.SetSize(800, 533);
+    // A picture that is all transparent key: it paints nothing.
+    Fill(picture, 800, 533, Blue);
+    picture.Transparent = true;
+  }
+  template <class D = Drop>
+  D At(int x, int y, int speed = 15, int size = 3) {
+    ScriptedRandom s;
+    AddTopDrop(s, 0);
+    D d(20);
+    std::tie(d.x, d.y, d.speed, d.size) = std::tuple{x, y, speed, size};
+    return d;
+  }
+  TBitmap frame;
+  TBitmap picture;
+  Rain rain;
+};
+
+TEST_F(RainTest, FirstFrameIsDarkWithEveryNewDropMovedOnceAndPainted) {
+  ScriptedRandom s;
+  s.Add({999});
+  AddTopDrop(s, 30);  // far drops at x = 600 and 620, speed 5
+  AddTopDrop(s, 31);
+  for (std::uint32_t c : {5u, 6u, 7u, 8u, 9u}) AddTopDrop(s, c);  // near, speed 15
+  rain.NextFrame(frame.Canvas, &picture);
+
+  ASSERT_EQ(rain.farDrops.size(), 2u);
+  ASSERT_EQ(rain.drops.size(), 5u);
+  EXPECT_EQ(std::pair(rain.farDrops[1].x, rain.farDrops[1].y), std::pair(622, 4));
+  EXPECT_EQ(std::pair(rain.drops[0].x, rain.drops[0].y), std::pair(107, 12));
+  EXPECT_EQ(rain.flash, 0);
+  EXPECT_EQ(frame.GetPixel(602, 4), FarDropColor);
+  EXPECT_EQ(frame.GetPixel(604, 14), clBlack);  // the streak's end is left out
+  EXPECT_EQ(frame.GetPixel(107, 12), DropColor);
+  EXPECT_EQ(frame.GetPixel(191, 20), DropColor);
+  // Background and its border: black, the border from the new canvas's pen.
+  for (auto [x, y] : {std::pair{0, 0}, std::pair{799, 532}, std::pair{0, 300}, std::pair{400, 300}})
+    EXPECT_EQ(frame.GetPixel(x, y), clBlack) << x << "," << y;
+}
+
+TEST_F(RainTest, LaterBackgroundsAreBorderedWithThePenTheLastDropLeft) {
+  ScriptedRandom s;
+  ScriptFrame(s, 999, 20);
+  ScriptFrame(s, 999, 20);
+  rain.NextFrame(frame.Canvas, &picture);
+  rain.NextFrame(frame.Canvas, &picture);
+  for (auto [x, y] : {std::pair{0, 0}, std::pair{799, 0}, std::pair{0, 532}, std::pair{799, 532}})
+    EXPECT_EQ(frame.GetPixel(x, y), DropColor) << x << "," << y;
+  EXPECT_EQ(frame.GetPixel(1, 1), clBlack);
+  EXPECT_EQ(frame.GetPixel(798, 531), clBlack);
+}
+
+// flash before the frame, lightning draw, grey level painted, flash after.
+using Strike = std::tuple<int, std::uint32_t, TColor, int>;
+class Lightning : public RainTest, public ::testing::WithParamInterface<Strike> {};
+
+TEST_P(Lightning, StrikesOnlyOnceTheLastFlashHasFadedBelowHalf) {
+  const auto [before, draw, level, after] = GetParam();
+  rain.flash = before;
+  ScriptedRandom s;
+  ScriptFrame(s, draw);
+  rain.NextFrame(frame.Canvas, &picture);
+  EXPECT_EQ(frame.GetPixel(700, 100), level | level << 8 | level << 16);
+  EXPECT_EQ(rain.flash, after);
+}
+
+INSTANTIATE_TEST_SUITE_P(Flashes, Lightning,
+                         ::testing::Values(Strike{0, 999, 0, 0}, Strike{0, 5, 0, 0},
+                                           Strike{0, 0, 255, 250}, Strike{0, 4, 255, 250},
+                                           Strike{125, 4, 255, 250}, Strike{127, 0, 255, 250},
+                                           Strike{128, 0, 128, 123}, Strike{130, 0, 130, 125},
+                                           Strike{5, 999, 5, 0}));
+
+TEST_F(RainTest, AStrikeFadesThroughFiftyOneGreysBackToDark) {
+  ScriptedRandom s;
+  ScriptFrame(s, 0);
+  for (int i = 0; i < 60; ++i) ScriptFrame(s, 999);
+  std::vector<int> levels;
+  for (int i = 0; i < 61; ++i) {
+    rain.NextFrame(frame.Canvas, &picture);
+    levels.push_back(static_cast<int>(frame.GetPixel(700, 100) & 0xFF));
+  }
+  for (int i = 0; i < 61; ++i) EXPECT_EQ(levels[i], std::max(255 - 5 * i, 0)) << "frame " << i;
+  EXPECT_EQ(rain.flash, 0);
+}
+
+TEST_F(RainTest, EachFrameDrawsLightningThenTwoFarThenFiveNearDrops) {
+  SeedRandom(99);
+  std::vector<int> bounds;
+  SetRandomObserver([&](int n, int) { bounds.push_back(n); });
+  for (int i = 0; i < 40; ++i) rain.NextFrame(frame.Canvas, &picture);
+  SetRandomObserver({});
+  ASSERT_EQ(bounds.size(), 40u * 36u);
+  for (std::size_t f = 0; f < 40; ++f) {
+    const auto* b = &bounds[f * 36];
+    ASSERT_EQ(b[0], 1000);
+    for (int d = 0; d < 7; ++d) {
+      const int* p = b + 1 + 5 * d;
+      ASSERT_EQ(p[0], 10);
+      ASSERT_EQ(p[1], 70);
+      ASSERT_TRUE(p[2] == 40 || p[2] == 8);
+      ASSERT_EQ(p[3], 10);
+      ASSERT_EQ(p[4], 4);
+    }
+  }
+}
+
+TEST_F(RainTest, RemovalDropsEveryOutDropBeforeMovingAndKeepsOrder) {
+  // Out drops side by side, first and last, among drops still in.
+  rain.drops = {At(801, 0), At(900, 10), At(10, 20), At(0, 601), At(30, 40), At(0, 700)};
+  rain.farDrops = {At<FarDrop>(0, 601), At<FarDrop>(50, 60)};
+  ScriptedRandom s;
+  ScriptFrame(s, 999, 39);
+  rain.NextFrame(frame.Canvas, &picture);
+  ASSERT_EQ(rain.drops.size(), 7u);
+  EXPECT_EQ(std::pair(rain.drops[0].x, rain.drops[0].y), std::pair(17, 32));
+  EXPECT_EQ(std::pair(rain.drops[1].x, rain.drops[1].y), std::pair(37, 52));
+  EXPECT_EQ(rain.drops[2].y, 12);  // the new ones follow, moved once
+  ASSERT_EQ(rain.farDrops.size(), 3u);
+  EXPECT_EQ(rain.farDrops[0].x, 57);
+
+  // A drop moved past a limit is still painted there and goes next frame.
+  rain.drops = {At(795, 100)};
+  ScriptFrame(s, 999, 0);
+  rain.NextFrame(frame.Canvas, &picture);
+  EXPECT_EQ(rain.drops.front().x, 802);
+  ScriptFrame(s, 999, 0);
+  rain.NextFrame(frame.Canvas, &picture);
+  EXPECT_EQ(rain.drops.size(), 10u);  // only the two frames' new drops
+}
+
+TEST_F(RainTest, FarDropsFallBehindThePictureAndNearDropsInFront) {
+  // An opaque red block in the picture; far and near drops on and off it.
+  for (int y = 100; y < 300; ++y)
+    for (int x = 100; x < 300; ++x) picture.SetPixel(x, y, Red);
+  rain.farDrops = {At<FarDrop>(148, 146, 5), At<FarDrop>(498, 146, 5)};
+  rain.drops = {At(193, 188)};
+  ScriptedRandom s;
+  ScriptFrame(s, 999, 39);
+  rain.NextFrame(frame.Canvas, &picture);
+  EXPECT_EQ(frame.GetPixel(150, 150), Red);
+  EXPECT_EQ(frame.GetPixel(500, 150), FarDropColor);
+  EXPECT_EQ(frame.GetPixel(200, 200), DropColor);
+  EXPECT_EQ(frame.GetPixel(250, 250), Red);
+}
+
+TEST_F(RainTest, AnOpaquePictureHidesLightningAndFarDrops) {
+  Fill(picture, 800, 533, Red);
+  picture.SetPixel(0, 532, Blue);  // only the key pixel, outside the window part
+  SeedRandom(3);
+  for (int i = 0; i < 200; ++i) {
+    rain.flash = i % 2 ? 255 : 0;
+    rain.NextFrame(frame.Canvas, &picture);
+  }
+  for (int y = 0; y < 495; ++y)
+    for (int x = 0; x < 784; ++x) {
+      const TColor c = frame.GetPixel(x, y);
+      ASSERT_TRUE(c == Red || c == DropColor) << x << "," << y << " is " << std::hex << c;
+    }
+}
+
+}  // namespace
