@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs everything Rain needs to build, run and test on Debian 12.
+set -euo pipefail
+
+packages=(
+  # build
+  g++ cmake ninja-build pkg-config
+  # the program: window, events, timer, message box, BMP decoding
+  libsdl2-dev
+  # window description parsing; PNG output of the frame tool
+  nlohmann-json3-dev libpng-dev
+  # tests and benchmarks
+  libgtest-dev libbenchmark-dev valgrind
+  # tests of the real window: virtual X server, fonts for SDL's message box,
+  # X inspection and input tools, screen captures
+  xvfb xauth xfonts-base x11-utils xdotool libx11-dev libxtst-dev imagemagick
+  # checks of the installed desktop entry and AppStream metadata
+  desktop-file-utils appstream
+)
+
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null

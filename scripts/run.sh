@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds Rain and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja
+cmake --build build
+exec build/rain
