@@ -19,6 +19,10 @@ void LoadBmpFile(TBitmap& bitmap, const std::string& path);
 // 24 bits per pixel, uncompressed, rows bottom-up.
 void SaveBmp24File(const TBitmap& bitmap, const std::string& path);
 
+// 8 bits per pixel over a palette of exactly the bitmap's own colours, which
+// must be at most 256: the form a small icon takes.
+void SaveBmp8File(const TBitmap& bitmap, const std::string& path);
+
 // 8-bit RGB.
 void SavePngFile(const TBitmap& bitmap, const std::string& path);
 
