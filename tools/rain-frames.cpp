@@ -38,7 +38,6 @@ void LoadProjectPicture(TBitmap& picture) {
 }
 
 void LoadPicture(TBitmap& picture, const FramesOptions& options) {
-  const std::string shownPath = options.picturePath.value_or(RAIN_SOURCE_PICTURE);
   try {
     if (options.picturePath) {
       LoadBmpFile(picture, *options.picturePath);
@@ -51,7 +50,7 @@ void LoadPicture(TBitmap& picture, const FramesOptions& options) {
   // Drawing with the transparent flag reads the lower-left pixel, which an
   // empty bitmap does not have.
   if (picture.width() <= 0 || picture.height() <= 0) {
-    throw ToolError{"picture '" + shownPath + "' has no pixels"};
+    throw ToolError{"cannot load picture: it has no pixels"};
   }
   picture.Transparent = true;
 }
@@ -59,9 +58,8 @@ void LoadPicture(TBitmap& picture, const FramesOptions& options) {
 void PrepareOutputFolder(const std::string& path) {
   std::error_code error;
   std::filesystem::create_directories(path, error);
-  // create_directories reports nothing when the path already is a folder,
-  // and something unhelpful when it is a file, so the result is checked
-  // separately.
+  // Whatever create_directories did or reported, what counts is that a
+  // folder stands there now.
   if (!std::filesystem::is_directory(path)) {
     throw ToolError{"cannot create output folder '" + path +
                     "': " + (error ? error.message() : "not a folder")};
