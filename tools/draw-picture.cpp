@@ -363,7 +363,7 @@ void DrawPicture(TBitmap& picture) {
 
 // The icon: the princess and her umbrella close up, in the rain on a
 // night-blue tile.  Drawn from the same shapes at every size, in design units
-// of a 32 x 32 grid, with sixteen fixed colours.
+// of a 32 x 32 grid, in fourteen fixed colours (an icon may have sixteen).
 namespace icon {
 constexpr TColor kSky = Rgb(18, 22, 46);
 constexpr TColor kRain = Rgb(130, 180, 240);
