@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -238,8 +239,11 @@ TEST_P(DrawTest, CopiesUnscaledClipsAndSkipsTheKeyWhenTransparent) {
 
 std::string DrawCaseName(const ::testing::TestParamInfo<std::tuple<Offset, bool>>& info) {
   const Offset o = std::get<0>(info.param);
-  auto n = [](int v) { return (v < 0 ? "m" : "") + std::to_string(std::abs(static_cast<long long>(v))); };
-  return "at_" + n(o.x) + "_" + n(o.y) + (std::get<1>(info.param) ? "_transparent" : "_opaque");
+  std::ostringstream name;
+  for (long long v : {static_cast<long long>(o.x), static_cast<long long>(o.y)})
+    name << (v < 0 ? "m" : "") << std::llabs(v) << "_";
+  name << (std::get<1>(info.param) ? "transparent" : "opaque");
+  return name.str();
 }
 
 INSTANTIATE_TEST_SUITE_P(
