@@ -260,13 +260,26 @@ std::string DrawnText(const std::string& trace) {
 TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
   XSession x;
   // The program talks to the server through xtrace, which records the text
-  // the message box draws.
+  // the message box draws.  Its display number follows from our server's, so
+  // no live proxy can have it; xtrace leaves its socket behind when it ends.
   const int traceDisplay = x.DisplayNumber() + 1000;
+  const fs::path traceSocket = "/tmp/.X11-unix/X" + std::to_string(traceDisplay);
+  fs::remove(traceSocket);
   const fs::path trace = x.Scratch() / "trace.txt";
   ChildProcess tracer({"xtrace", "-n", "-k", "-d", x.DisplayName(), "-D", DisplayNameOf(traceDisplay), "-o",
                        trace.string()},
                       {}, x.Scratch(), x.Scratch() / "xtrace.log");
-  ASSERT_TRUE(WaitUntil([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(traceDisplay)); }, 10s))
+  struct RemoveSocket {
+    fs::path path;
+    ~RemoveSocket() { std::error_code ignored; fs::remove(path, ignored); }
+  } removeSocket{traceSocket};
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        Display* probe = XOpenDisplay(DisplayNameOf(traceDisplay).c_str());
+        if (probe != nullptr) XCloseDisplay(probe);
+        return probe != nullptr;
+      },
+      10s))
       << "xtrace did not start: " << ReadFile(x.Scratch() / "xtrace.log");
 
   ChildProcess rain = x.Launch(kProgramWithoutPicture, DisplayNameOf(traceDisplay));
