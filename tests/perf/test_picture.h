@@ -13,9 +13,9 @@
 inline constexpr Pixel kPictureKey = 0xC8BFE7;  // RGB(200, 191, 231)
 
 inline bool PictureIsOpaqueAt(int x, int y) {
-  const int dx = x - 390;
-  const int dy = y - 330;
-  const bool inFigure = dx * dx * 40000 + dy * dy * 19600 <= 19600 * 40000;  // ellipse 140 x 200
+  const long long dx = x - 390;
+  const long long dy = y - 330;
+  const bool inFigure = dx * dx * 40000 + dy * dy * 19600 <= 19600LL * 40000;  // ellipse 140 x 200
   const bool holeInFigure = (x * 7 + y * 3) % 23 == 0;
   const bool shortRun = y % 16 == 3 && x % 40 < (y / 16) % 9;  // lengths 0 ... 8
   const bool leftEdgeRun = y % 50 == 0 && x < 5;
