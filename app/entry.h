@@ -1,0 +1,23 @@
+// The program entry: starts the application, creates the main window and
+// runs the message loop, and is the one place that reports failures.
+
+#pragma once
+
+#include <functional>
+
+#include "exception.h"
+
+struct EntrySteps {
+  std::function<void()> initialize;
+  std::function<void()> createMainForm;
+  std::function<void()> run;
+};
+
+// Runs the three steps inside one guard.  Returns 0 when they finish.  An
+// escaping Exception is passed to `show` and gives 1, so a failed start is
+// not reported as success; any other exception is shown as an Exception with
+// its own text (what()) where it has one, else with the empty message.
+int GuardedEntry(const EntrySteps& steps, const std::function<void(const Exception&)>& show);
+
+// The entry of the real program, over the global Application.
+int ProgramEntry();

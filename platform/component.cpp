@@ -1,0 +1,33 @@
+#include "component.h"
+
+#include <algorithm>
+#include <cctype>
+
+TComponent::TComponent(TComponent* owner) : owner_(owner) {
+  if (owner_ != nullptr) owner_->components_.push_back(this);
+}
+
+TComponent::~TComponent() {
+  DestroyComponents();
+  if (owner_ != nullptr) std::erase(owner_->components_, this);
+}
+
+void TComponent::DestroyComponents() {
+  // Deleting a component takes it out of components_, so take from the back.
+  while (!components_.empty()) delete components_.back();
+}
+
+bool TComponent::ReadProperty(const std::string&, const PropertyValue&) { return false; }
+
+TComponent* TComponent::FindComponent(const std::string& name) const {
+  for (TComponent* component : components_) {
+    if (SameText(component->Name, name)) return component;
+  }
+  return nullptr;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) {
+    return std::tolower(x) == std::tolower(y);
+  });
+}
