@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 namespace {
@@ -23,10 +24,19 @@ Pixel* At(const Surface& s, int x, int y) {
 
 // --- Unchecked inner routines: every coordinate is already inside. ---------
 
+// Long fills are the sky, most of a frame's cost.  At the baseline
+// instruction set GCC vectorises a fill loop with 16-byte stores, two to
+// three times slower than the C library's memset family, which picks the
+// fastest store the processor has when the program loads.  wchar_t is 32
+// bits on the systems we build for, so wmemset is that fill for pixels.
+void FillLongRowUnchecked(Pixel* row, std::ptrdiff_t count, Pixel colour) {
+  static_assert(sizeof(wchar_t) == sizeof(Pixel));
+  std::wmemset(reinterpret_cast<wchar_t*>(row), static_cast<wchar_t>(colour), static_cast<std::size_t>(count));
+}
+
 void FillRowUnchecked(Pixel* row, int count, Pixel colour) {
-  // A plain loop that -O3 turns into wide stores at the baseline instruction
-  // set.  Rain is mostly 3-pixel rows, which the wide loop's set-up would
-  // dominate, so short rows take a loop of their own.
+  // Rain is mostly 3-pixel rows, which a wide loop's set-up would dominate,
+  // so short rows are written directly.
   switch (count) {
     case 4: row[3] = colour; [[fallthrough]];
     case 3: row[2] = colour; [[fallthrough]];
@@ -34,10 +44,15 @@ void FillRowUnchecked(Pixel* row, int count, Pixel colour) {
     case 1: row[0] = colour; return;
     default: break;
   }
-  for (int i = 0; i < count; ++i) row[i] = colour;
+  FillLongRowUnchecked(row, count, colour);
 }
 
 void FillBoxUnchecked(const Surface& s, Span xs, Span ys, Pixel colour) {
+  // Whole rows of a gapless surface are one block: a single long fill.
+  if (xs.lo == 0 && xs.hi == s.width && s.stride == s.width) {
+    FillLongRowUnchecked(At(s, 0, ys.lo), static_cast<std::ptrdiff_t>(s.width) * (ys.hi - ys.lo), colour);
+    return;
+  }
   for (int y = ys.lo; y < ys.hi; ++y) FillRowUnchecked(At(s, xs.lo, y), xs.hi - xs.lo, colour);
 }
 
@@ -128,22 +143,18 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
     FillBoxUnchecked(surface_, xs, ys, pen);
     return;
   }
-  const bool top = ys.lo == y1;
-  const bool bottom = ys.hi == y2;
-  const bool left = xs.lo == x1;
-  const bool right = xs.hi == x2;
-
-  // The border lies inside the box: paint the interior rows with the brush
-  // and the pen only where the border survived clipping.
-  for (int y = ys.lo; y < ys.hi; ++y) {
-    Pixel* row = At(surface_, 0, y);
-    if ((top && y == y1) || (bottom && y == y2 - 1)) {
-      FillRowUnchecked(row + xs.lo, xs.hi - xs.lo, pen);
-      continue;
-    }
-    FillRowUnchecked(row + xs.lo, xs.hi - xs.lo, brush);
-    if (left) row[x1] = pen;
-    if (right) row[x2 - 1] = pen;
+  // The border lies inside the box: fill it all with the brush in one go,
+  // then paint the border where it survived clipping.
+  FillBoxUnchecked(surface_, xs, ys, brush);
+  if (ys.lo == y1) FillRowUnchecked(At(surface_, xs.lo, y1), xs.hi - xs.lo, pen);
+  if (ys.hi == y2 && y2 - 1 != y1) FillRowUnchecked(At(surface_, xs.lo, y2 - 1), xs.hi - xs.lo, pen);
+  const int inner0 = ys.lo == y1 ? y1 + 1 : ys.lo;
+  const int inner1 = ys.hi == y2 ? y2 - 1 : ys.hi;
+  if (xs.lo == x1) {
+    for (int y = inner0; y < inner1; ++y) *At(surface_, x1, y) = pen;
+  }
+  if (xs.hi == x2) {
+    for (int y = inner0; y < inner1; ++y) *At(surface_, x2 - 1, y) = pen;
   }
 }
 
