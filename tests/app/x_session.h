@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,7 +64,12 @@ class TempFolder {
 
 struct Rect {
   int x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
 };
+
+inline void PrintTo(const Rect& r, std::ostream* out) {
+  *out << r.width << "x" << r.height << " at (" << r.x << ", " << r.y << ")";
+}
 
 // Pixels as the server holds them, 0x00RRGGBB, row-major.
 struct Capture {
