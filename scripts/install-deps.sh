@@ -12,8 +12,9 @@ packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev valgrind
   # tests of the real window: virtual X server, fonts for SDL's message box,
-  # X inspection and input tools, screen captures
-  xvfb xauth xfonts-base x11-utils xdotool libx11-dev libxtst-dev imagemagick
+  # Xlib and XTest to inspect and drive the window, a small window manager,
+  # and an X protocol tracer that reads back the error box's text
+  xvfb xfonts-base libx11-dev libxtst-dev openbox xtrace
   # checks of the installed desktop entry and AppStream metadata
   desktop-file-utils appstream
 )
