@@ -96,7 +96,8 @@ void TForm::Show() {
 }
 
 void TForm::Close() {
-  if (Application->MainForm() == this) Application->Terminate();
+  auto* application = dynamic_cast<TApplication*>(Owner());
+  if (application != nullptr && application->MainForm() == this) application->Terminate();
   window_.reset();
   canvas_.Attach(Surface{});
 }

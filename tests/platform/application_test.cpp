@@ -1,0 +1,164 @@
+// The application's message loop with a real SDL event queue and timer
+// thread, on SDL's offscreen video driver so that no display is needed:
+// the timer's rate and its refusal to queue events up, the window surface
+// the canvas paints on, and how Run ends.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "exception.h"
+#include "forms.h"
+#include "resources.h"
+#include "timer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+class ApplicationTest;
+ApplicationTest* currentTest = nullptr;
+
+// A form over the current test's description whose timer handler "Tick"
+// calls the test's onTick_.
+class TestForm : public TForm {
+ public:
+  explicit TestForm(TComponent* owner);
+};
+
+class ApplicationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    currentTest = this;
+  }
+
+  TestForm* CreateForm(const std::string& timerProperties,
+                       const std::string& formProperties = R"("ClientWidth": 40, "ClientHeight": 30)") {
+    text_ = R"({"object": "fTest", "class": "TfTest", "properties": {)" + formProperties +
+            R"(}, "components": [{"object": "Timer1", "class": "TTimer", "properties": {)" + timerProperties +
+            "}}]}";
+    const ResourceEntry entry{ResourceType::RCData, "TFTEST", reinterpret_cast<const unsigned char*>(text_.data()),
+                              text_.size()};
+    table_.Add({&entry, 1});
+    TestForm* form = nullptr;
+    app_.CreateForm(&form);
+    return form;
+  }
+
+  friend class TestForm;
+  std::string text_;
+  ResourceTable table_;
+  std::function<void(TestForm*)> onTick_;
+  // Declared last, so it deletes its forms before what they refer to goes.
+  TApplication app_;
+};
+
+TestForm::TestForm(TComponent* owner)
+    : TForm(owner, "TfTest", {{"Tick", [this](TObject*) { currentTest->onTick_(this); }}}, &currentTest->table_) {}
+
+TEST_F(ApplicationTest, OneMillisecondTimerTicksAtTheDesktopRate) {
+  TestForm* form = CreateForm(R"("Interval": 1, "OnTimer": "Tick")");
+  EXPECT_DOUBLE_EQ(form->Component<TTimer>("Timer1")->Period(), 1000.0 / 64);
+  std::vector<Clock::time_point> ticks;
+  onTick_ = [&](TestForm*) {
+    ticks.push_back(Clock::now());
+    if (ticks.size() == 33) app_.Terminate();
+  };
+  app_.Initialize();
+  app_.Run();
+  ASSERT_EQ(ticks.size(), 33u);
+  // 32 periods of 15.625 ms make 500 ms; a 1 ms timer would take 32 ms.
+  const auto elapsed = ticks.back() - ticks.front();
+  EXPECT_GE(elapsed, 450ms);
+  EXPECT_LT(elapsed, 2000ms);
+}
+
+TEST_F(ApplicationTest, AtMostOneTimerEventWaitsBehindASlowHandler) {
+  CreateForm(R"("Interval": 1, "OnTimer": "Tick")");
+  std::vector<Clock::time_point> ticks;
+  Clock::time_point stallEnd;
+  onTick_ = [&](TestForm*) {
+    ticks.push_back(Clock::now());
+    if (ticks.size() == 3) {
+      // About thirteen ticks fall due while this handler runs.
+      std::this_thread::sleep_for(200ms);
+      stallEnd = Clock::now();
+    }
+    if (ticks.size() == 8) app_.Terminate();
+  };
+  app_.Initialize();
+  app_.Run();
+  int soonAfterStall = 0;
+  for (const auto& tick : ticks) {
+    if (tick >= stallEnd && tick < stallEnd + 10ms) ++soonAfterStall;
+  }
+  // The one event that waited, and perhaps one tick that fell due just then.
+  EXPECT_GE(soonAfterStall, 1);
+  EXPECT_LE(soonAfterStall, 2);
+}
+
+TEST_F(ApplicationTest, WindowIsTheClientSizeAndItsColourUntilDrawnOn) {
+  TestForm* form = CreateForm(R"("Interval": 1, "OnTimer": "Tick")",
+                              R"("ClientWidth": 40, "ClientHeight": 30, "Color": "clRed")");
+  EXPECT_FALSE(form->Visible());
+  Surface seen;
+  std::vector<Pixel> pixels;
+  onTick_ = [&](TestForm* f) {
+    seen = f->Canvas->surface();
+    for (int y = 0; y < seen.height; ++y) {
+      for (int x = 0; x < seen.width; ++x) pixels.push_back(seen.pixels[y * seen.stride + x]);
+    }
+    f->Close();
+  };
+  app_.Initialize();
+  app_.Run();
+  EXPECT_EQ(seen.width, 40);
+  EXPECT_EQ(seen.height, 30);
+  EXPECT_EQ(pixels, std::vector<Pixel>(40 * 30, ToPixel(0x0000FF)));
+  // Closing the main form ended Run and took the window away.
+  EXPECT_FALSE(form->Visible());
+}
+
+TEST_F(ApplicationTest, DisabledTimerRaisesNoEvents) {
+  TestForm* form = CreateForm(R"("Interval": 1, "Enabled": false, "OnTimer": "Tick")");
+  int disabledTicks = 0;
+  onTick_ = [&](TestForm*) { ++disabledTicks; };
+  auto* stopper = new TTimer(form);
+  stopper->SetInterval(200);
+  stopper->SetOnTimer([&](TObject*) { app_.Terminate(); });
+  app_.Initialize();
+  app_.Run();
+  EXPECT_EQ(disabledTicks, 0);
+}
+
+TEST_F(ApplicationTest, ExceptionOfAHandlerLeavesRun) {
+  CreateForm(R"("Interval": 1, "OnTimer": "Tick")");
+  onTick_ = [](TestForm*) { throw Exception("boom"); };
+  app_.Initialize();
+  try {
+    app_.Run();
+    FAIL() << "Run returned";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "boom");
+  }
+}
+
+TEST(ApplicationStartTest, NoUsableDisplayIsAnException) {
+  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+  TApplication app;
+  try {
+    app.Initialize();
+    FAIL() << "started without a display";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message().rfind("Cannot open a window: ", 0), 0u) << e.Message();
+  }
+}
+
+}  // namespace
