@@ -296,9 +296,11 @@ void TApplication::Initialize() {
   }
   // On X11 the window surface goes through shared memory (XShm).  Left to
   // itself SDL would put it through OpenGL, which without a graphics driver
-  // means a software renderer costing many times the CPU.  Other drivers
-  // have no window surface of their own and need SDL's default.
-  if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+  // means a software renderer costing many times the CPU.  The drivers
+  // without a window surface of their own (Wayland in SDL 2.26) need SDL's
+  // default.
+  const std::string driver = SDL_GetCurrentVideoDriver();
+  if (driver == "x11" || driver == "offscreen" || driver == "dummy") {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   }
   const Uint32 type = SDL_RegisterEvents(1);
