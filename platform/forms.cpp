@@ -8,6 +8,7 @@
 
 #include "sdlevents.h"
 #include "timer.h"
+#include "windowhints.h"
 
 namespace {
 
@@ -88,6 +89,13 @@ void TForm::Show() {
   if (SDL_Surface* icon = LoadIcon()) {
     SDL_SetWindowIcon(window->handle, icon);
     SDL_FreeSurface(icon);
+  }
+  // A borderless window has no buttons to choose.
+  if (BorderStyle != bsNone) {
+    SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
+                                     .minimize = BorderIcons.contains(biMinimize),
+                                     .maximize = BorderIcons.contains(biMaximize),
+                                     .sizeable = (flags & SDL_WINDOW_RESIZABLE) != 0});
   }
   window_ = std::move(window);
   AttachSurface();

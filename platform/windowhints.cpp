@@ -1,0 +1,56 @@
+// Kept apart from the rest: the X11 headers define macros such as None and
+// Window that clash with ordinary names.
+
+#include "windowhints.h"
+
+#include <SDL_syswm.h>
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#endif
+
+void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+
+  // The Motif window manager hints, which window managers still read.
+  enum : unsigned long {
+    kFunctions = 1, kDecorations = 2,
+    kFuncResize = 2, kFuncMove = 4, kFuncMinimize = 8, kFuncMaximize = 16, kFuncClose = 32,
+    kDecorBorder = 2, kDecorResize = 4, kDecorTitle = 8, kDecorMenu = 16, kDecorMinimize = 32,
+    kDecorMaximize = 64,
+  };
+  unsigned long functions = kFuncMove;
+  unsigned long decorations = kDecorBorder | kDecorTitle;
+  if (buttons.systemMenu) {
+    functions |= kFuncClose;
+    decorations |= kDecorMenu;
+  }
+  if (buttons.minimize) {
+    functions |= kFuncMinimize;
+    decorations |= kDecorMinimize;
+  }
+  if (buttons.maximize && buttons.sizeable) {
+    functions |= kFuncMaximize;
+    decorations |= kDecorMaximize;
+  }
+  if (buttons.sizeable) {
+    functions |= kFuncResize;
+    decorations |= kDecorResize;
+  }
+  // flags, functions, decorations, input mode, status
+  long hints[5] = {static_cast<long>(kFunctions | kDecorations), static_cast<long>(functions),
+                   static_cast<long>(decorations), 0, 0};
+  Display* display = info.info.x11.display;
+  const Atom motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+  XChangeProperty(display, info.info.x11.window, motifHints, motifHints, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(hints), 5);
+  XFlush(display);
+#else
+  (void)window;
+  (void)buttons;
+#endif
+}
