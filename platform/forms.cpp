@@ -287,8 +287,10 @@ void TApplication::Initialize() {
   if (initialized_) return;
   // Only real displays: without one SDL would quietly pick its invisible
   // "offscreen" driver and the program would run unseen.  An SDL_VIDEODRIVER
-  // setting in the environment still takes precedence.
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11,wayland");
+  // setting in the environment still takes precedence.  Wayland is named
+  // only inside a Wayland session, where WAYLAND_DISPLAY is always set;
+  // elsewhere trying it just adds libwayland's complaint to our message.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") != nullptr ? "x11,wayland" : "x11");
   // A desktop animation must not keep the screen saver away.
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   // Nor switch off the desktop's compositor while it runs.
