@@ -1,12 +1,12 @@
 #include "forms.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "sdlevents.h"
 #include "timer.h"
 #include "windowhints.h"
 
@@ -54,11 +54,13 @@ struct TForm::Window {
   // canvas paints here and each present converts into the surface.
   std::vector<Pixel> shadow;
   std::uint64_t presentedVersion = 0;
+  bool shown = false;
   bool placed = false;        // client area moved to Left, Top
   bool leftButtonDown = false;
 
   ~Window() {
-    if (handle != nullptr) SDL_DestroyWindow(handle);
+    if (handle == nullptr) return;
+    SDL_DestroyWindow(handle);
   }
 };
 
@@ -72,12 +74,22 @@ TForm::TForm(TComponent* owner, std::string_view className, PublishedHandlers ha
   ReadDescription(*this, className, text, upper, handlers);
 }
 
-TForm::~TForm() = default;
+TForm::~TForm() {
+  // The timers first, so none fires into a form that is half gone.
+  DestroyComponents();
+}
 
-bool TForm::Visible() const { return window_ != nullptr; }
+bool TForm::Visible() const { return window_ != nullptr && window_->shown; }
 
 void TForm::Show() {
-  if (window_ != nullptr) return;
+  if (window_ != nullptr) {
+    if (!window_->shown) {
+      SDL_ShowWindow(window_->handle);
+      window_->shown = true;
+      Present();
+    }
+    return;
+  }
   auto window = std::make_unique<Window>();
   Uint32 flags = SDL_WINDOW_HIDDEN;
   if (BorderStyle == bsSizeable || BorderStyle == bsSizeToolWin) flags |= SDL_WINDOW_RESIZABLE;
@@ -100,14 +112,19 @@ void TForm::Show() {
   window_ = std::move(window);
   AttachSurface();
   SDL_ShowWindow(window_->handle);
+  window_->shown = true;
   Present();
 }
 
+// As on the desktop, a closed form is only hidden; the application frees it
+// when it shuts down.
 void TForm::Close() {
   auto* application = dynamic_cast<TApplication*>(Owner());
   if (application != nullptr && application->MainForm() == this) application->Terminate();
-  window_.reset();
-  canvas_.Attach(Surface{});
+  if (window_ != nullptr && window_->shown) {
+    SDL_HideWindow(window_->handle);
+    window_->shown = false;
+  }
 }
 
 // Points the canvas at the window's current surface and clears it to the
@@ -147,7 +164,7 @@ void TForm::Present() {
 }
 
 void TForm::PresentIfChanged() {
-  if (window_ != nullptr && window_->presentedVersion != canvas_.version()) Present();
+  if (Visible() && window_->presentedVersion != canvas_.version()) Present();
 }
 
 // With a window manager the position given when the window is made places
@@ -273,13 +290,12 @@ TApplication::TApplication() : TComponent(nullptr) {}
 TApplication::~TApplication() { Shutdown(); }
 
 void TApplication::Shutdown() {
-  // Windows and timers first, while SDL still runs.
+  // Windows go while SDL still runs.
+  TTimer::SetDelivering(false);
   DestroyComponents();
   mainForm_ = nullptr;
   if (!initialized_) return;
-  timerEventType = 0;
   SDL_Quit();
-  ReleaseTickers();
   initialized_ = false;
 }
 
@@ -301,7 +317,8 @@ void TApplication::Initialize() {
   setenv("SDL_VIDEO_X11_WMCLASS", WindowClass.c_str(), 1);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", WindowClass.c_str(), 1);
 
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+  TolerateWakeupsOfClosedWindows();
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     throw Exception("Cannot open a window: " + SdlError());
   }
   // On X11 the window surface goes through shared memory (XShm).  Left to
@@ -313,14 +330,8 @@ void TApplication::Initialize() {
   if (driver == "x11" || driver == "offscreen" || driver == "dummy") {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   }
-  const Uint32 type = SDL_RegisterEvents(1);
-  if (type == static_cast<Uint32>(-1)) {
-    SDL_Quit();
-    throw Exception("Cannot start the timers: " + SdlError());
-  }
-  timerEventType = type;
   initialized_ = true;
-  TTimer::UpdateAll();
+  TTimer::SetDelivering(true);
 }
 
 void TApplication::Run() {
@@ -328,10 +339,24 @@ void TApplication::Run() {
   if (!initialized_) Initialize();
   terminated_ = false;
   mainForm_->Show();
+  // Timer events are made here, on this thread, when the loop finds a timer
+  // due, as the desktop's message loop makes them: no timer thread, nothing
+  // queued, and the loop sleeps in the display connection's poll between
+  // frames.
   while (!terminated_) {
     SDL_Event event;
-    if (SDL_WaitEvent(&event) == 0) throw Exception("The message loop failed: " + SdlError());
-    Dispatch(&event);
+    bool received;
+    if (TTimer::AnyRunning()) {
+      const auto wait = TTimer::NextDue() - TTimer::Clock::now();
+      // Whole milliseconds, rounded up so the loop does not wake just early.
+      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+      received = SDL_WaitEventTimeout(&event, static_cast<int>(std::clamp<long long>(ms, 0, 1000))) != 0;
+    } else {
+      received = SDL_WaitEvent(&event) != 0;
+      if (!received) throw Exception("The message loop failed: " + SdlError());
+    }
+    if (received) Dispatch(&event);
+    TTimer::FireDue();
     PresentChangedForms();
   }
 }
@@ -348,10 +373,6 @@ TForm* TApplication::FormOfWindow(std::uint32_t windowId) const {
 
 void TApplication::Dispatch(const void* raw) {
   const SDL_Event& event = *static_cast<const SDL_Event*>(raw);
-  if (event.type == timerEventType) {
-    TTimer::Deliver(event.user.code, static_cast<TTimer::Ticker*>(event.user.data1));
-    return;
-  }
   switch (event.type) {
     case SDL_QUIT:  // the last window closed, or the session asked us to end
       Terminate();

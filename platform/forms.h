@@ -89,7 +89,7 @@ class TForm : public TComponent {
 
   // Makes the window and shows it.
   void Show();
-  // Closes the window; closing the main form ends the application.
+  // Hides the window; closing the main form ends the application.
   void Close();
   bool Visible() const;
 

@@ -1,15 +1,17 @@
-// A timer component: raises OnTimer on the user-interface thread, through the
+// A timer component: raises OnTimer on the user-interface thread, from the
 // application's message loop, at most once per interval.
 
 #pragma once
 
-#include <memory>
+#include <chrono>
 #include <string>
 
 #include "component.h"
 
 class TTimer : public TComponent {
  public:
+  using Clock = std::chrono::steady_clock;
+
   // The desktop timer the program was first written for never fires faster
   // than its system tick of 1/64 s; the rain's speeds are tuned to that rate,
   // so shorter intervals are raised to it.
@@ -38,23 +40,21 @@ class TTimer : public TComponent {
 
   bool ReadProperty(const std::string& name, const PropertyValue& value) override;
 
-  struct Ticker;  // the running system timer, shared with its thread
-
-  // Starts or stops every timer to match its settings and whether the
-  // application's message loop can deliver events.  Called by the
-  // application when that changes.
-  static void UpdateAll();
-
-  // Called by the message loop for a timer event.
-  static void Deliver(int timerId, Ticker* ticker);
+  // For the message loop.  Timers run only while a loop can deliver their
+  // events; the loop waits at most until NextDue and then calls FireDue,
+  // which raises each timer that has fallen due once, however many of its
+  // intervals have passed: events never pile up behind a slow handler.
+  static void SetDelivering(bool delivering);
+  static bool AnyRunning();
+  static Clock::time_point NextDue();
+  static void FireDue();
 
  private:
   void Update();
-  void Stop();
 
-  int id_;
   unsigned interval_ = 1000;
   bool enabled_ = true;
   TNotifyEvent onTimer_;
-  Ticker* ticker_ = nullptr;
+  bool running_ = false;
+  Clock::time_point due_;
 };

@@ -8,6 +8,7 @@
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #endif
 
 void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
@@ -52,5 +53,25 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
 #else
   (void)window;
   (void)buttons;
+#endif
+}
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+
+XErrorHandler previousErrorHandler = nullptr;
+
+int IgnoreRefusedWakeups(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
+}
+
+}  // namespace
+#endif
+
+void TolerateWakeupsOfClosedWindows() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  XErrorHandler previous = XSetErrorHandler(IgnoreRefusedWakeups);
+  if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
 #endif
 }

@@ -17,3 +17,13 @@ struct FrameButtons {
 // most window managers showing a maximise button that does nothing.  Does
 // nothing on displays other than X11.
 void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
+
+// SDL 2.26 wakes its own message loop by sending an event to one of its
+// windows over a second X connection.  When that happens just as the window
+// is closed, the server may take the window's destruction first and refuse
+// the event; Xlib's default error handler would then end the program with
+// an X error instead of a clean exit.  This lets that one harmless refusal
+// pass and hands every other X error on to Xlib's own handler.  Call it
+// before SDL starts its video system: SDL puts back the handler it found
+// just before it closes its connections, which is when the refusal is read.
+void TolerateWakeupsOfClosedWindows();
