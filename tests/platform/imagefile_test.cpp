@@ -2,6 +2,7 @@
 // the rest of the program relies on, and every failure raises.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <png.h>
 
 #include <cstdint>
@@ -148,7 +149,7 @@ TEST_F(ImageFileTest, PngDecodesToTheSamePixels) {
 
 // Bytes that are not a whole BMP must raise, never crash or half-load.
 std::vector<unsigned char> ValidBmp() {
-  const auto path = std::filesystem::temp_directory_path() / "rain-imagefile-valid.bmp";
+  const auto path = std::filesystem::temp_directory_path() / ("rain-imagefile-valid-" + std::to_string(getpid()) + ".bmp");
   TBitmap f;
   DrawF(f);
   SaveBmp24File(f, path.string());

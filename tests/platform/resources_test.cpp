@@ -2,6 +2,7 @@
 // names a missing resource, and bitmaps loaded from it.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -40,7 +41,7 @@ void DrawPattern(TBitmap& b) {
 std::vector<unsigned char> PatternBmp() {
   TBitmap pattern;
   DrawPattern(pattern);
-  const auto path = std::filesystem::temp_directory_path() / "rain-resources-test.bmp";
+  const auto path = std::filesystem::temp_directory_path() / ("rain-resources-test-" + std::to_string(getpid()) + ".bmp");
   SaveBmp24File(pattern, path.string());
   std::ifstream in(path, std::ios::binary);
   std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};

@@ -3,6 +3,7 @@
 // are exactly what the tool draws today.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <png.h>
 #include <sys/wait.h>
 
@@ -121,7 +122,8 @@ struct ToolRun {
 };
 
 ToolRun RunTool(const std::string& args) {
-  const fs::path err = fs::temp_directory_path() / "rain-draw-picture-stderr.txt";
+  // CTest runs tests in parallel, each in its own process: one file per process.
+  const fs::path err = fs::temp_directory_path() / ("rain-draw-picture-stderr-" + std::to_string(getpid()) + ".txt");
   const std::string command = std::string("'") + RAIN_DRAW_PICTURE_BINARY + "' " + args + " 2>'" + err.string() + "'";
   const int raw = std::system(command.c_str());
   const auto text = ReadBytes(err);
