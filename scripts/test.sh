@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
-cmake -S . -B build -G Ninja -DRAIN_WERROR=ON
+cmake -S . -B build -G Ninja -DRAIN_WERROR=ON -DRAIN_BUILD_TESTS=ON
 cmake --build build
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRAIN_SANITIZE=ON -DRAIN_WERROR=ON
 cmake --build build/sanitize
