@@ -39,17 +39,22 @@ class ApplicationTest : public ::testing::Test {
     currentTest = this;
   }
 
-  TestForm* CreateForm(const std::string& timerProperties,
-                       const std::string& formProperties = R"("ClientWidth": 40, "ClientHeight": 30)") {
+  // A form of the given properties whose Timer1 calls onTick_ every 1 ms.
+  TestForm* CreateForm(const std::string& formProperties = R"("ClientWidth": 40, "ClientHeight": 30)") {
     text_ = R"({"object": "fTest", "class": "TfTest", "properties": {)" + formProperties +
-            R"(}, "components": [{"object": "Timer1", "class": "TTimer", "properties": {)" + timerProperties +
-            "}}]}";
+            R"(}, "components": [{"object": "Timer1", "class": "TTimer",)" +
+            R"( "properties": {"Interval": 1, "OnTimer": "Tick"}}]})";
     const ResourceEntry entry{ResourceType::RCData, "TFTEST", reinterpret_cast<const unsigned char*>(text_.data()),
                               text_.size()};
     table_.Add({&entry, 1});
     TestForm* form = nullptr;
     app_.CreateForm(&form);
     return form;
+  }
+
+  void Run() {
+    app_.Initialize();
+    app_.Run();
   }
 
   friend class TestForm;
@@ -63,25 +68,30 @@ class ApplicationTest : public ::testing::Test {
 TestForm::TestForm(TComponent* owner)
     : TForm(owner, "TfTest", {{"Tick", [this](TObject*) { currentTest->onTick_(this); }}}, &currentTest->table_) {}
 
-TEST_F(ApplicationTest, OneMillisecondTimerTicksAtTheDesktopRate) {
-  TestForm* form = CreateForm(R"("Interval": 1, "OnTimer": "Tick")");
+TEST_F(ApplicationTest, OneMillisecondTimerTicksAtTheDesktopRateAndADisabledOneNotAtAll) {
+  TestForm* form = CreateForm();
   EXPECT_DOUBLE_EQ(form->Component<TTimer>("Timer1")->Period(), 1000.0 / 64);
+  int disabledTicks = 0;
+  auto* disabled = new TTimer(form);  // owned by the form
+  disabled->SetInterval(1);
+  disabled->SetOnTimer([&](TObject*) { ++disabledTicks; });
+  disabled->SetEnabled(false);
   std::vector<Clock::time_point> ticks;
   onTick_ = [&](TestForm*) {
     ticks.push_back(Clock::now());
     if (ticks.size() == 33) app_.Terminate();
   };
-  app_.Initialize();
-  app_.Run();
+  Run();
   ASSERT_EQ(ticks.size(), 33u);
   // 32 periods of 15.625 ms make 500 ms; a 1 ms timer would take 32 ms.
   const auto elapsed = ticks.back() - ticks.front();
   EXPECT_GE(elapsed, 450ms);
   EXPECT_LT(elapsed, 2000ms);
+  EXPECT_EQ(disabledTicks, 0);
 }
 
 TEST_F(ApplicationTest, AtMostOneTimerEventWaitsBehindASlowHandler) {
-  CreateForm(R"("Interval": 1, "OnTimer": "Tick")");
+  CreateForm();
   std::vector<Clock::time_point> ticks;
   Clock::time_point stallEnd;
   onTick_ = [&](TestForm*) {
@@ -93,61 +103,37 @@ TEST_F(ApplicationTest, AtMostOneTimerEventWaitsBehindASlowHandler) {
     }
     if (ticks.size() == 8) app_.Terminate();
   };
-  app_.Initialize();
-  app_.Run();
+  Run();
   int soonAfterStall = 0;
-  for (const auto& tick : ticks) {
-    if (tick >= stallEnd && tick < stallEnd + 10ms) ++soonAfterStall;
-  }
+  for (const auto& tick : ticks) soonAfterStall += tick >= stallEnd && tick < stallEnd + 10ms;
   // The one event that waited, and perhaps one tick that fell due just then.
   EXPECT_GE(soonAfterStall, 1);
   EXPECT_LE(soonAfterStall, 2);
 }
 
-TEST_F(ApplicationTest, WindowIsTheClientSizeAndItsColourUntilDrawnOn) {
-  TestForm* form = CreateForm(R"("Interval": 1, "OnTimer": "Tick")",
-                              R"("ClientWidth": 40, "ClientHeight": 30, "Color": "clRed")");
+TEST_F(ApplicationTest, WindowIsTheClientSizeAndItsColourUntilDrawnOnAndCloseEndsRun) {
+  TestForm* form = CreateForm(R"("ClientWidth": 40, "ClientHeight": 30, "Color": "clRed")");
   EXPECT_FALSE(form->Visible());
   Surface seen;
   std::vector<Pixel> pixels;
   onTick_ = [&](TestForm* f) {
     seen = f->Canvas->surface();
-    for (int y = 0; y < seen.height; ++y) {
+    for (int y = 0; y < seen.height; ++y)
       for (int x = 0; x < seen.width; ++x) pixels.push_back(seen.pixels[y * seen.stride + x]);
-    }
     f->Close();
   };
-  app_.Initialize();
-  app_.Run();
+  Run();
   EXPECT_EQ(seen.width, 40);
   EXPECT_EQ(seen.height, 30);
   EXPECT_EQ(pixels, std::vector<Pixel>(40 * 30, ToPixel(0x0000FF)));
-  // Closing the main form ended Run and took the window away.
-  EXPECT_FALSE(form->Visible());
-}
-
-TEST_F(ApplicationTest, DisabledTimerRaisesNoEvents) {
-  TestForm* form = CreateForm(R"("Interval": 1, "Enabled": false, "OnTimer": "Tick")");
-  int disabledTicks = 0;
-  onTick_ = [&](TestForm*) { ++disabledTicks; };
-  auto* stopper = new TTimer(form);
-  stopper->SetInterval(200);
-  stopper->SetOnTimer([&](TObject*) { app_.Terminate(); });
-  app_.Initialize();
-  app_.Run();
-  EXPECT_EQ(disabledTicks, 0);
+  EXPECT_FALSE(form->Visible()) << "closing the main form takes the window away";
 }
 
 TEST_F(ApplicationTest, ExceptionOfAHandlerLeavesRun) {
-  CreateForm(R"("Interval": 1, "OnTimer": "Tick")");
+  CreateForm();
   onTick_ = [](TestForm*) { throw Exception("boom"); };
   app_.Initialize();
-  try {
-    app_.Run();
-    FAIL() << "Run returned";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "boom");
-  }
+  EXPECT_THROW(app_.Run(), Exception);
 }
 
 TEST(ApplicationStartTest, NoUsableDisplayIsAnException) {
@@ -155,9 +141,9 @@ TEST(ApplicationStartTest, NoUsableDisplayIsAnException) {
   TApplication app;
   try {
     app.Initialize();
-    FAIL() << "started without a display";
+    ADD_FAILURE() << "started without a display";
   } catch (const Exception& e) {
-    EXPECT_EQ(e.Message().rfind("Cannot open a window: ", 0), 0u) << e.Message();
+    EXPECT_TRUE(e.Message().starts_with("Cannot open a window: ")) << e.Message();
   }
 }
 
