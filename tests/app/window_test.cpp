@@ -1,253 +1,406 @@
-// The real program in a private X server, watched and handled from outside as
-// a user and a window manager would: its window, its animation, a click, a
-// close request, a start without the picture and a start without a display.
+// The real program in a private X server (Xvfb, and openbox where a window
+// manager matters), started as a user starts it and watched and handled from
+// outside as a user and a window manager would: its window, its animation,
+// clicks, a close request, a start without the picture and without a display.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
+#include <tuple>
 
 #include "canvas.h"
 #include "imagefile.h"
 
 // Xlib's macros (None, Bool, Status) clash with names in the headers above.
-#include "x_session.h"
+#include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-namespace fs = std::filesystem;
+extern char** environ;
 
 namespace {
 
-const fs::path kProgram = RAIN_PROGRAM;
-const fs::path kProgramWithoutPicture = RAIN_PROGRAM_WITHOUT_PICTURE;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
-constexpr Rect kClient{250, 220, 784, 495};
+template <typename Condition>
+bool WaitUntil(Condition condition, Clock::duration timeout) {
+  for (const auto end = Clock::now() + timeout; !condition();) {
+    if (Clock::now() >= end) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
+
+// A child process, looked up in PATH, with its stderr in a file.  It is
+// killed when it goes out of scope, so a failing test leaves nothing behind.
+class ChildProcess {
+ public:
+  ChildProcess(std::vector<std::string> argv, const fs::path& errors) {
+    std::vector<char*> args;
+    for (auto& arg : argv) args.push_back(arg.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int failed = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess() {
+    if (!Running()) return;
+    kill(pid_, SIGTERM);
+    if (!WaitForExit(2s)) kill(pid_, SIGKILL), WaitForExit(2s);
+  }
+
+  bool Running() {
+    int status = 0;
+    if (!status_ && waitpid(pid_, &status, WNOHANG) == pid_)
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);  // as a shell reports it
+    return !status_;
+  }
+  // The exit status once the process has ended within `timeout`.
+  std::optional<int> WaitForExit(Clock::duration timeout) {
+    WaitUntil([this] { return !Running(); }, timeout);
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// A fresh, empty folder that is removed afterwards.
+struct TempFolder {
+  fs::path path;
+  TempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "rain-window-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    path = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+};
+
+// Starts a copy of `program`, kept in a folder of its own, from another empty
+// folder (it must find everything inside itself), with `display` as its only
+// display or none at all; its stderr goes to folder/stderr.txt.
+ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::string& display) {
+  fs::create_directories(folder / "bin");
+  fs::create_directories(folder / "home");
+  const fs::path copy = folder / "bin" / program.filename();
+  fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
+  std::vector<std::string> argv{"env", "-C", (folder / "home").string(), "-u", "WAYLAND_DISPLAY",
+                                "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY"};
+  if (!display.empty()) argv.push_back("DISPLAY=" + display);
+  argv.push_back(copy.string());
+  return ChildProcess(argv, folder / "stderr.txt");
+}
+
+using Rect = std::array<int, 4>;  // left, top, width, height
+
+class XSession {
+ public:
+  // Xvfb, 1280 x 1024 at 24 bits, on the first free display number.
+  XSession() {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                             "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+                    Scratch() / "xvfb.log");
+    close(fds[1]);
+    // Xvfb writes its number in one small write once it takes connections.
+    char number[16] = {};
+    pollfd ready{fds[0], POLLIN, 0};
+    if (poll(&ready, 1, 15'000) == 1 && read(fds[0], number, sizeof number - 1) > 0)
+      display_ = XOpenDisplay(DisplayNameOf(displayNumber_ = std::atoi(number)).c_str());
+    close(fds[0]);
+    if (display_ == nullptr) throw std::runtime_error("Xvfb did not start: " + ReadFile(Scratch() / "xvfb.log"));
+    // Windows vanish while the tests walk the tree; Xlib's default handler
+    // would end the test process for that.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  }
+  ~XSession() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+
+  int DisplayNumber() const { return displayNumber_; }
+  std::string DisplayName() const { return DisplayNameOf(displayNumber_); }
+  Display* Dpy() const { return display_; }
+  const fs::path& Scratch() const { return scratch_.path; }
+
+  // Starts openbox and waits until it manages the screen.
+  void StartWindowManager() {
+    windowManager_.emplace(std::vector<std::string>{"env", "DISPLAY=" + DisplayName(), "openbox", "--sm-disable"},
+                           Scratch() / "openbox.log");
+    if (!WaitUntil([&] { return !Cardinals(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK").empty(); },
+                   10s))
+      throw std::runtime_error("openbox did not start: " + ReadFile(Scratch() / "openbox.log"));
+  }
+
+  // Every viewable window with a title, at any depth (a window manager
+  // reparents clients into its frames).
+  std::vector<std::pair<Window, std::string>> TitledWindows() {
+    std::vector<std::pair<Window, std::string>> out;
+    XGrabServer(display_);  // a consistent picture of the tree
+    CollectTitled(DefaultRootWindow(display_), out);
+    XUngrabServer(display_);
+    XSync(display_, False);
+    return out;
+  }
+
+  Rect ClientRectOnScreen(Window window) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display_, window, &attributes);
+    Rect rect{0, 0, attributes.width, attributes.height};
+    Window child = 0;
+    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &rect[0], &rect[1], &child);
+    return rect;
+  }
+
+  // The window's pixels as the server holds them, 0x00RRGGBB, row-major.
+  std::vector<std::uint32_t> Grab(Window window) {
+    const Rect rect = ClientRectOnScreen(window);
+    std::vector<std::uint32_t> pixels;
+    XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(rect[2]), static_cast<unsigned>(rect[3]),
+                              AllPlanes, ZPixmap);
+    for (int y = 0; image != nullptr && y < rect[3]; ++y)
+      for (int x = 0; x < rect[2]; ++x)
+        pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
+    if (image != nullptr) XDestroyImage(image);
+    return pixels;
+  }
+
+  // A property's items: 8-bit ones as chars, 32-bit ones as longs, which is
+  // how Xlib hands them back.
+  template <typename Item>
+  std::vector<Item> Property(Window window, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<Item> items;
+    if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1 << 20, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr && format == (sizeof(Item) == 1 ? 8 : 32))
+      items.assign(reinterpret_cast<const Item*>(data), reinterpret_cast<const Item*>(data) + count);
+    if (data != nullptr) XFree(data);
+    return items;
+  }
+  std::vector<long> Cardinals(Window window, const char* name) { return Property<long>(window, name); }
+
+  // Moves the pointer to (x, y) on the screen, then presses and releases a
+  // mouse button or, when `key` is set, that key.
+  void PointAndPress(int x, int y, unsigned button, KeySym key = 0) {
+    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+    const auto press = [&](Bool down, unsigned long delay) {
+      if (key != 0) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), down, delay);
+      else XTestFakeButtonEvent(display_, button, down, delay);
+    };
+    press(True, CurrentTime);
+    press(False, 50);
+    XSync(display_, False);
+  }
+
+  // What a taskbar sends the window manager to close a window.
+  void AskWindowManagerToClose(Window window) {
+    // The last item says that the request comes from a pager or taskbar.
+    XEvent event{.xclient = {ClientMessage, 0, True, display_, window,
+                             XInternAtom(display_, "_NET_CLOSE_WINDOW", False), 32, {.l = {CurrentTime, 2}}}};
+    XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    XSync(display_, False);
+  }
+
+ private:
+  void CollectTitled(Window window, std::vector<std::pair<Window, std::string>>& out) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display_, window, &root, &parent, &children, &count) == 0) return;
+    for (unsigned int i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display_, children[i], &attributes) == 0 || attributes.map_state != IsViewable)
+        continue;
+      const auto title = Property<char>(children[i], "_NET_WM_NAME");
+      if (!title.empty()) out.emplace_back(children[i], std::string(title.begin(), title.end()));
+      CollectTitled(children[i], out);
+    }
+    if (children != nullptr) XFree(children);
+  }
+
+  TempFolder scratch_;
+  std::optional<ChildProcess> server_;
+  std::optional<ChildProcess> windowManager_;
+  int displayNumber_ = -1;
+  Display* display_ = nullptr;
+};
+
+const fs::path kProgram = RAIN_PROGRAM;
+constexpr int kLeft = 250, kTop = 220, kWidth = 784, kHeight = 495;
+constexpr Rect kClient{kLeft, kTop, kWidth, kHeight};
 // A busy machine or a sanitized build starts the program slowly.
 constexpr auto kStartTimeout = 20s;
 
-std::string ExitDescription(std::optional<int> status) {
-  if (!status) return "still running";
-  if (WIFEXITED(*status)) return "exit status " + std::to_string(WEXITSTATUS(*status));
-  if (WIFSIGNALED(*status)) return "killed by signal " + std::to_string(WTERMSIG(*status));
-  return "wait status " + std::to_string(*status);
-}
-
-::testing::AssertionResult ExitedWith(std::optional<int> status, int code) {
-  if (status && WIFEXITED(*status) && WEXITSTATUS(*status) == code) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << ExitDescription(status);
-}
+using Pixels = std::vector<std::uint32_t>;  // 0x00RRGGBB, row-major
+using FigurePixel = std::tuple<int, int, std::uint32_t>;  // x, y, colour
 
 // The picture's figure inside the client area: every pixel of the picture
 // that differs from its transparent colour, with the colour it must show.
-struct Figure {
-  struct Point {
-    int x, y;
-    std::uint32_t colour;  // 0x00RRGGBB
-  };
-  std::vector<Point> points;
-
-  Figure() {
+const std::vector<FigurePixel>& Figure() {
+  static const auto figure = [] {  // read when first needed, not while tests are listed
+    std::vector<FigurePixel> pixels;
     TBitmap picture;
     LoadBmpFile(picture, RAIN_PICTURE_BMP);
-    const Pixel transparent = picture.TransparentPixel();
-    for (int y = 0; y < std::min(kClient.height, picture.height()); ++y)
-      for (int x = 0; x < std::min(kClient.width, picture.width()); ++x)
-        if (picture.Row(y)[x] != transparent) points.push_back({x, y, picture.Row(y)[x] & 0xFFFFFFu});
-  }
-
-  // The share of the figure's pixels that the capture shows, moved by
-  // (dx, dy).  Near drops fall in front of the figure, so a few of its
-  // pixels are always covered.
-  double ShareShown(const Capture& capture, int dx = 0, int dy = 0) const {
-    if (capture.width != kClient.width || capture.height != kClient.height || points.empty()) return 0;
-    std::size_t shown = 0;
-    for (const auto& [x, y, colour] : points) {
-      const int cx = x + dx, cy = y + dy;
-      shown += cx >= 0 && cy >= 0 && cx < capture.width && cy < capture.height && capture.At(cx, cy) == colour;
-    }
-    return static_cast<double>(shown) / static_cast<double>(points.size());
-  }
-};
-
-const Figure& TheFigure() {
-  static const Figure figure;
+    for (int y = 0; y < std::min(kHeight, picture.height()); ++y)
+      for (int x = 0; x < std::min(kWidth, picture.width()); ++x)
+        if (picture.Row(y)[x] != picture.TransparentPixel()) pixels.push_back({x, y, picture.Row(y)[x] & 0xFFFFFFu});
+    return pixels;
+  }();
   return figure;
 }
 
-// The figure's shades are broad, so a figure one pixel off still matches
-// most of its pixels: it must match best exactly in place, and well.
-::testing::AssertionResult FigureInPlace(const Capture& capture) {
-  const double inPlace = TheFigure().ShareShown(capture);
-  if (inPlace < 0.9) return ::testing::AssertionFailure() << "only " << inPlace << " of the figure shows";
-  for (int dy = -1; dy <= 1; ++dy)
-    for (int dx = -1; dx <= 1; ++dx)
-      if ((dx != 0 || dy != 0) && TheFigure().ShareShown(capture, dx, dy) >= inPlace)
-        return ::testing::AssertionFailure() << "the figure shows better moved by (" << dx << ", " << dy << ")";
-  return ::testing::AssertionSuccess();
+// The share of the figure that the client area shows, moved by (dx, dy).
+// Near drops fall in front of the figure, so a few of its pixels are covered.
+double FigureShown(const Pixels& client, int dx = 0, int dy = 0) {
+  if (client.size() != static_cast<std::size_t>(kWidth * kHeight)) return 0;
+  std::size_t shown = 0;
+  for (const auto& [x, y, colour] : Figure()) {
+    const int cx = x + dx, cy = y + dy;
+    shown += cx >= 0 && cy >= 0 && cx < kWidth && cy < kHeight &&
+             client[static_cast<std::size_t>(cy * kWidth + cx)] == colour;
+  }
+  return static_cast<double>(shown) / static_cast<double>(Figure().size());
 }
 
-std::size_t PixelsThatDiffer(const Capture& a, const Capture& b) {
-  if (a.pixels.size() != b.pixels.size()) return std::max(a.pixels.size(), b.pixels.size());
-  std::size_t differ = 0;
-  for (std::size_t i = 0; i < a.pixels.size(); ++i) differ += a.pixels[i] != b.pixels[i];
-  return differ;
+// Two captures far enough apart for the rain to move.  The figure's shades
+// are broad, so a figure one pixel off still matches most of its pixels: it
+// must match best exactly in place, and well.
+void ExpectAnimatedFigureInPlace(XSession& x, Window window) {
+  const Pixels first = x.Grab(window);
+  std::this_thread::sleep_for(300ms);
+  const Pixels second = x.Grab(window);
+  for (const Pixels* capture : {&first, &second}) {
+    const double inPlace = FigureShown(*capture);
+    EXPECT_GE(inPlace, 0.9) << "too little of the figure shows";
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx)
+        if (dx != 0 || dy != 0) {
+          EXPECT_LT(FigureShown(*capture, dx, dy), inPlace) << "shows better moved by " << dx << ", " << dy;
+        }
+  }
+  ASSERT_EQ(first.size(), second.size());
+  EXPECT_GT(std::transform_reduce(first.begin(), first.end(), second.begin(), 0u, std::plus<>(), std::not_equal_to<>()),
+            100u) << "the rain does not move";
 }
 
-std::string DesktopEntryValue(const std::string& key) {
-  std::istringstream entry(ReadFile(RAIN_DESKTOP_ENTRY));
-  for (std::string line; std::getline(entry, line);)
-    if (line.starts_with(key + "=")) return line.substr(key.size() + 1);
-  return "";
+// Waits for the window "Rain" with the figure painted in it.
+void WaitForRain(XSession& x, ChildProcess& rain, Window& window) {
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const auto& [found, title] : x.TitledWindows()) window = title == "Rain" ? found : window;
+    return window != 0;
+  }, kStartTimeout)) << "no window \"Rain\"; program " << (rain.Running() ? "running" : "ended")
+                     << ", stderr: " << ReadFile(x.Scratch() / "stderr.txt");
+  ASSERT_TRUE(WaitUntil([&] { return FigureShown(x.Grab(window)) >= 0.5; }, 10s))
+      << "the figure never showed in the window";
 }
 
-// The program started in its own X server, with its window found and its
-// first frames painted.
-class RainWindow : public ::testing::Test {
- protected:
-  void Start() {
-    rain_.emplace(x_.Launch(kProgram));
-    const auto found = x_.WaitForWindow("Rain", kStartTimeout);
-    ASSERT_TRUE(found) << "no window \"Rain\" appeared; program " << ExitDescription(rain_->WaitForExit(0s))
-                       << ", stderr: " << ReadFile(x_.StderrFile());
-    window_ = *found;
-    ASSERT_TRUE(WaitUntil([this] { return TheFigure().ShareShown(x_.Grab(window_)) >= 0.5; }, 10s))
-        << "the figure never showed in the window";
-  }
-
-  // Two captures far enough apart for the rain to have moved.
-  std::pair<Capture, Capture> TwoCaptures() {
-    Capture first = x_.Grab(window_);
-    std::this_thread::sleep_for(300ms);
-    return {std::move(first), x_.Grab(window_)};
-  }
-
-  void ExpectAnimatedFigureInPlace() {
-    const auto [first, second] = TwoCaptures();
-    EXPECT_TRUE(FigureInPlace(first));
-    EXPECT_TRUE(FigureInPlace(second));
-    EXPECT_GT(PixelsThatDiffer(first, second), 100u) << "the rain does not move";
-  }
-
-  XSession x_;
-  std::optional<ChildProcess> rain_;
-  Window window_ = 0;
-};
-
-TEST_F(RainWindow, ShowsFixedSizeClientAreaAtItsPlaceWithIconAndDesktopClass) {
-  Start();
-  ASSERT_FALSE(HasFatalFailure());
-  EXPECT_EQ(x_.ClientRectOnScreen(window_), kClient);
+TEST(RainWindow, ShowsItsFixedSizeAnimatedWindowWithIconAndIgnoresClicks) {
+  XSession x;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
+  Window window = 0;
+  ASSERT_NO_FATAL_FAILURE(WaitForRain(x, rain, window));
+  EXPECT_EQ(x.ClientRectOnScreen(window), kClient);
 
   XSizeHints hints{};
   long supplied = 0;
-  ASSERT_NE(XGetWMNormalHints(x_.Dpy(), window_, &hints, &supplied), 0) << "no WM_NORMAL_HINTS";
+  ASSERT_NE(XGetWMNormalHints(x.Dpy(), window, &hints, &supplied), 0) << "no WM_NORMAL_HINTS";
   ASSERT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize)) << "the size is not fixed";
-  EXPECT_EQ(hints.min_width, kClient.width);
-  EXPECT_EQ(hints.min_height, kClient.height);
-  EXPECT_EQ(hints.max_width, kClient.width);
-  EXPECT_EQ(hints.max_height, kClient.height);
+  EXPECT_EQ(std::vector({hints.min_width, hints.min_height, hints.max_width, hints.max_height}),
+            std::vector({kWidth, kHeight, kWidth, kHeight}));
 
-  // _NET_WM_ICON holds width, height, then ARGB pixels; our icon is the
-  // 32 x 32 sixteen-colour one.
-  const std::vector<long> icon = x_.CardinalProperty(window_, "_NET_WM_ICON");
+  // _NET_WM_ICON holds width, height, then ARGB pixels; ours is 32 x 32 in
+  // sixteen colours.
+  const std::vector<long> icon = x.Cardinals(window, "_NET_WM_ICON");
   ASSERT_GE(icon.size(), 2u + 32 * 32) << "no icon on the window";
-  EXPECT_EQ(icon[0], 32);
-  EXPECT_EQ(icon[1], 32);
+  EXPECT_EQ(std::vector(icon.begin(), icon.begin() + 2), std::vector<long>({32, 32}));
   const std::set<long> colours(icon.begin() + 2, icon.begin() + 2 + 32 * 32);
-  EXPECT_GE(colours.size(), 2u) << "the icon is blank";
-  EXPECT_LE(colours.size(), 16u);
+  EXPECT_TRUE(colours.size() >= 2 && colours.size() <= 16) << colours.size() << " colours";
 
   // Desktops match the window to its desktop entry by class.
   XClassHint classHint{};
-  ASSERT_NE(XGetClassHint(x_.Dpy(), window_, &classHint), 0) << "no WM_CLASS";
+  ASSERT_NE(XGetClassHint(x.Dpy(), window, &classHint), 0) << "no WM_CLASS";
   const std::string windowClass = classHint.res_class;
   XFree(classHint.res_name);
   XFree(classHint.res_class);
-  EXPECT_EQ(windowClass, DesktopEntryValue("StartupWMClass"));
-}
+  EXPECT_NE(ReadFile(RAIN_DESKTOP_ENTRY).find("\nStartupWMClass=" + windowClass + "\n"), std::string::npos);
+  ExpectAnimatedFigureInPlace(x, window);
 
-TEST_F(RainWindow, AnimatesWhileTheFigureStaysInPlace) {
-  Start();
-  ASSERT_FALSE(HasFatalFailure());
-  ExpectAnimatedFigureInPlace();
-}
-
-TEST_F(RainWindow, ClicksChangeNothingAndTheProgramKeepsRunning) {
-  Start();
-  ASSERT_FALSE(HasFatalFailure());
-  // On the figure, on the sky, and with each button.
-  const std::pair<int, int> spots[] = {{400, 400}, {50, 50}, {783, 494}};
-  for (const auto& [x, y] : spots) {
-    x_.MovePointer(kClient.x + x, kClient.y + y);
-    for (unsigned button : {1u, 2u, 3u}) x_.Click(button);
-  }
+  // On the figure, on the sky and in the far corner, with each button.
+  for (const auto& [cx, cy] : {std::pair{400, 400}, {50, 50}, {783, 494}})
+    for (unsigned button : {1u, 2u, 3u}) x.PointAndPress(kLeft + cx, kTop + cy, button);
   std::this_thread::sleep_for(300ms);
-  ASSERT_TRUE(rain_->Running()) << ExitDescription(rain_->WaitForExit(0s));
-  EXPECT_EQ(x_.ClientRectOnScreen(window_), kClient);
-  EXPECT_EQ(x_.TitledWindows().size(), 1u) << "a click opened another window";
-  ExpectAnimatedFigureInPlace();
-}
-
-TEST_F(RainWindow, CloseRequestEndsItWithStatusZeroWithinTwoSeconds) {
-  Start();
-  ASSERT_FALSE(HasFatalFailure());
-  const auto protocols = x_.AtomListProperty(window_, "WM_PROTOCOLS");
-  ASSERT_NE(std::find(protocols.begin(), protocols.end(), "WM_DELETE_WINDOW"), protocols.end())
-      << "the window does not take close requests";
-  x_.SendDeleteWindow(window_);
-  const auto status = rain_->WaitForExit(2s);
-  EXPECT_TRUE(ExitedWith(status, 0)) << "stderr: " << ReadFile(x_.StderrFile());
+  ASSERT_TRUE(rain.Running()) << "a click ended the program";
+  EXPECT_EQ(x.ClientRectOnScreen(window), kClient);
+  EXPECT_EQ(x.TitledWindows().size(), 1u) << "a click opened another window";
+  ExpectAnimatedFigureInPlace(x, window);
 }
 
 // A window manager puts a frame around the window; the client area itself
-// must still land at its place, and the frame must offer no way to resize
-// or maximise it.
-TEST_F(RainWindow, UnderAWindowManagerKeepsItsPlaceAndOffersOnlyMinimiseAndClose) {
-  x_.StartWindowManager();
-  Start();
-  ASSERT_FALSE(HasFatalFailure());
-  ASSERT_TRUE(WaitUntil([this] { return x_.CardinalProperty(window_, "_NET_FRAME_EXTENTS").size() == 4; }, 5s));
-  const auto extents = x_.CardinalProperty(window_, "_NET_FRAME_EXTENTS");
-  ASSERT_GT(extents[2], 0) << "the window manager drew no title bar; nothing to check";
+// must still land at its place, the frame must offer no way to resize or
+// maximise it, and closing it from the desktop ends the program cleanly.
+TEST(RainWindow, UnderAWindowManagerKeepsItsPlaceAndClosesWithStatusZero) {
+  XSession x;
+  x.StartWindowManager();
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
+  Window window = 0;
+  ASSERT_NO_FATAL_FAILURE(WaitForRain(x, rain, window));
+  ASSERT_TRUE(WaitUntil([&] {
+    const auto extents = x.Cardinals(window, "_NET_FRAME_EXTENTS");
+    return extents.size() == 4 && extents[2] > 0;
+  }, 5s)) << "the window manager drew no title bar";
+  WaitUntil([&] { return x.ClientRectOnScreen(window) == kClient; }, 3s);
+  EXPECT_EQ(x.ClientRectOnScreen(window), kClient);
 
-  Rect client;
-  WaitUntil(
-      [&] {
-        client = x_.ClientRectOnScreen(window_);
-        return client == kClient;
-      },
-      3s);
-  EXPECT_EQ(client, kClient);
+  const auto actions = x.Cardinals(window, "_NET_WM_ALLOWED_ACTIONS");
+  for (const auto& [action, allowed] : {std::pair{"_NET_WM_ACTION_MINIMIZE", true}, {"_NET_WM_ACTION_CLOSE", true},
+                                        {"_NET_WM_ACTION_RESIZE", false}, {"_NET_WM_ACTION_MAXIMIZE_HORZ", false},
+                                        {"_NET_WM_ACTION_MAXIMIZE_VERT", false}})
+    EXPECT_EQ(std::ranges::count(actions, static_cast<long>(XInternAtom(x.Dpy(), action, False))), allowed) << action;
 
-  const auto actions = x_.AtomListProperty(window_, "_NET_WM_ALLOWED_ACTIONS");
-  const auto allows = [&](const char* action) {
-    return std::find(actions.begin(), actions.end(), action) != actions.end();
-  };
-  EXPECT_TRUE(allows("_NET_WM_ACTION_MINIMIZE"));
-  EXPECT_TRUE(allows("_NET_WM_ACTION_CLOSE"));
-  EXPECT_FALSE(allows("_NET_WM_ACTION_RESIZE"));
-  EXPECT_FALSE(allows("_NET_WM_ACTION_MAXIMIZE_HORZ"));
-  EXPECT_FALSE(allows("_NET_WM_ACTION_MAXIMIZE_VERT"));
-
-  x_.AskWindowManagerToClose(window_);
-  const auto status = rain_->WaitForExit(2s);
-  EXPECT_TRUE(ExitedWith(status, 0)) << "stderr: " << ReadFile(x_.StderrFile());
-}
-
-// The text a program drew, from an X protocol trace of its requests.
-std::string DrawnText(const std::string& trace) {
-  static const std::regex kText(R"((?:PolyText8|ImageText8) .*?(?:\bs|string)='([^']*)')");
-  std::string text;
-  std::istringstream lines(trace);
-  std::smatch match;
-  for (std::string line; std::getline(lines, line);)
-    if (std::regex_search(line, match, kText)) text += match[1].str();
-  return text;
+  x.AskWindowManagerToClose(window);
+  EXPECT_EQ(rain.WaitForExit(2s), 0) << ReadFile(x.Scratch() / "stderr.txt");
 }
 
 TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
@@ -255,76 +408,59 @@ TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
   // The program talks to the server through xtrace, which records the text
   // the message box draws.  Its display number follows from our server's, so
   // no live proxy can have it; xtrace leaves its socket behind when it ends.
-  const int traceDisplay = x.DisplayNumber() + 1000;
-  const fs::path traceSocket = "/tmp/.X11-unix/X" + std::to_string(traceDisplay);
-  fs::remove(traceSocket);
+  const std::string traceDisplay = DisplayNameOf(x.DisplayNumber() + 1000);
+  const fs::path socket = "/tmp/.X11-unix/X" + traceDisplay.substr(1);
+  fs::remove(socket);
   const fs::path trace = x.Scratch() / "trace.txt";
-  ChildProcess tracer({"xtrace", "-n", "-k", "-d", x.DisplayName(), "-D", DisplayNameOf(traceDisplay), "-o",
-                       trace.string()},
-                      {}, x.Scratch(), x.Scratch() / "xtrace.log");
-  struct RemoveSocket {
-    fs::path path;
-    ~RemoveSocket() { std::error_code ignored; fs::remove(path, ignored); }
-  } removeSocket{traceSocket};
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        Display* probe = XOpenDisplay(DisplayNameOf(traceDisplay).c_str());
-        if (probe != nullptr) XCloseDisplay(probe);
-        return probe != nullptr;
-      },
-      10s))
-      << "xtrace did not start: " << ReadFile(x.Scratch() / "xtrace.log");
+  ChildProcess tracer({"xtrace", "-n", "-k", "-d", x.DisplayName(), "-D", traceDisplay, "-o", trace.string()},
+                      x.Scratch() / "xtrace.log");
+  ASSERT_TRUE(WaitUntil([&] {
+    Display* probe = XOpenDisplay(traceDisplay.c_str());
+    if (probe != nullptr) XCloseDisplay(probe);
+    return probe != nullptr;
+  }, 10s)) << ReadFile(x.Scratch() / "xtrace.log");
 
-  ChildProcess rain = x.Launch(kProgramWithoutPicture, DisplayNameOf(traceDisplay));
+  ChildProcess rain = Launch(RAIN_PROGRAM_WITHOUT_PICTURE, x.Scratch(), traceDisplay);
   std::set<Window> messageWindows;
-  std::set<std::string> titles;
-  std::size_t mostAtOnce = 0;
-  bool dismissed = false;
-  const auto end = Clock::now() + kStartTimeout;
-  while (rain.Running() && Clock::now() < end) {
+  bool dismissed = false, mainWindowShown = false;
+  for (const auto end = Clock::now() + kStartTimeout; rain.Running() && Clock::now() < end;) {
     const auto windows = x.TitledWindows();
-    mostAtOnce = std::max(mostAtOnce, windows.size());
     for (const auto& [window, title] : windows) {
       messageWindows.insert(window);
-      titles.insert(title);
+      mainWindowShown |= title == "Rain";
     }
     if (!dismissed && windows.size() == 1) {
       // Let it draw, then do what a user does: point at it and press Enter.
       std::this_thread::sleep_for(300ms);
       const Rect box = x.ClientRectOnScreen(windows[0].first);
-      x.MovePointer(box.x + box.width / 2, box.y + box.height / 2);
-      x.PressKey(XK_Return);
+      x.PointAndPress(box[0] + box[2] / 2, box[1] + box[3] / 2, 0, XK_Return);
       dismissed = true;
     }
     std::this_thread::sleep_for(20ms);
   }
-  const auto status = rain.WaitForExit(5s);
-
-  EXPECT_FALSE(titles.contains("Rain")) << "the main window was shown";
+  EXPECT_EQ(rain.WaitForExit(5s), 1) << ReadFile(x.Scratch() / "stderr.txt");
+  EXPECT_TRUE(dismissed) << "no message appeared";
+  EXPECT_FALSE(mainWindowShown);
   EXPECT_EQ(messageWindows.size(), 1u) << "expected exactly one message window";
-  EXPECT_EQ(mostAtOnce, 1u);
-  EXPECT_TRUE(dismissed) << "no message appeared; stderr: " << ReadFile(x.StderrFile());
-  std::string text = DrawnText(ReadFile(trace));
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  EXPECT_NE(text.find("princess"), std::string::npos) << "the message does not name the resource: " << text;
-  EXPECT_TRUE(ExitedWith(status, 1)) << "stderr: " << ReadFile(x.StderrFile());
+
+  // The text drawn, from the trace of the program's requests: SDL draws it
+  // one character per request.
+  static const std::regex kText(R"((?:PolyText8|ImageText8) .*?(?:\bs|string)='([^']*)')");
+  std::string text;
+  std::istringstream lines(ReadFile(trace));
+  std::smatch match;
+  for (std::string line; std::getline(lines, line);)
+    if (std::regex_search(line, match, kText)) text += match[1].str();
+  EXPECT_TRUE(std::regex_search(text, std::regex("princess", std::regex::icase))) << "the message: " << text;
+  fs::remove(socket);
 }
 
-class WithoutDisplay : public ::testing::TestWithParam<fs::path> {};
-
-TEST_P(WithoutDisplay, WritesTheMessageToStderrAndExitsWithStatusOne) {
+TEST(WithoutDisplay, WritesTheMessageToStderrAndExitsWithStatusOne) {
   TempFolder folder;
-  const fs::path errors = folder.Path() / "stderr.txt";
-  ChildProcess rain({GetParam().string()},
-                    {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"SDL_VIDEODRIVER", ""}}, folder.Path(), errors);
-  const auto status = rain.WaitForExit(kStartTimeout);
-  EXPECT_TRUE(ExitedWith(status, 1));
-  const std::string text = ReadFile(errors);
-  EXPECT_FALSE(text.empty()) << "nothing on stderr";
-  EXPECT_TRUE(text.ends_with("\n")) << text;
+  ChildProcess rain = Launch(kProgram, folder.path, "");
+  EXPECT_EQ(rain.WaitForExit(kStartTimeout), 1);
+  const std::string text = ReadFile(folder.path / "stderr.txt");
+  EXPECT_TRUE(!text.empty() && text.ends_with("\n")) << "stderr: " << text;
 }
-
-INSTANTIATE_TEST_SUITE_P(BothBuilds, WithoutDisplay, ::testing::Values(kProgram, kProgramWithoutPicture),
-                         [](const auto& info) { return info.index == 0 ? "Program" : "ProgramWithoutPicture"; });
 
 }  // namespace
