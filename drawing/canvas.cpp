@@ -58,12 +58,14 @@ void FillBoxUnchecked(const Surface& s, Span xs, Span ys, Pixel colour) {
 
 void CopyRowsUnchecked(const Surface& dst, int dx, int dy, const TBitmap& src, Span xs, Span ys) {
   const std::size_t bytes = static_cast<std::size_t>(xs.hi - xs.lo) * sizeof(Pixel);
-  // memmove, not memcpy: a bitmap may be drawn onto its own canvas.
+  // memmove, not memcpy: a bitmap drawn onto its own canvas shares rows with
+  // the target (overlapping rows across a vertical shift are not handled).
   for (int y = ys.lo; y < ys.hi; ++y) std::memmove(At(dst, dx + xs.lo, dy + y), src.Row(y) + xs.lo, bytes);
 }
 
-// Runs are sorted by row, so the rows clipped away are skipped by two binary
-// searches and only the runs' ends need clipping.
+// Runs are sorted by row, so the rows clipped away above are skipped by one
+// binary search, the loop stops at the last visible row, and only the runs'
+// ends need clipping.
 void CopyRunsUnchecked(const Surface& dst, int dx, int dy, const TBitmap& src, Span xs, Span ys) {
   const auto& runs = src.OpaqueRuns();
   auto first = std::lower_bound(runs.begin(), runs.end(), ys.lo,
@@ -133,7 +135,7 @@ StepRange StepsInside(const LineSteps& l, std::int64_t start, int dir, bool mino
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   const Span xs = Clip(x1, x2, surface_.width);
   const Span ys = Clip(y1, y2, surface_.height);
-  if (x2 <= x1 || y2 <= y1 || xs.empty() || ys.empty()) return;
+  if (xs.empty() || ys.empty()) return;  // also a reversed or empty box
   Touch();
 
   const Pixel brush = brush_.Color.pixel();

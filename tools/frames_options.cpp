@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <iterator>
 #include <limits>
+#include <set>
 #include <string_view>
+#include <type_traits>
 
 namespace {
 
@@ -28,15 +31,10 @@ std::string RangeError(std::string_view option, std::string_view value, std::uin
          std::to_string(max) + ", not '" + std::string(value) + "'";
 }
 
-struct Seen {
-  bool seed = false;
-  bool frames = false;
-  bool every = false;
-  bool out = false;
-  bool trace = false;
-  bool picture = false;
-  bool format = false;
-};
+// Every option takes a value; the first three must be given.
+constexpr std::string_view Options[] = {"--seed", "--frames", "--out", "--every",
+                                        "--trace", "--picture", "--format"};
+constexpr std::string_view Required[] = {"--seed", "--frames", "--out"};
 
 ParsedCommandLine Failure(std::string message) {
   ParsedCommandLine result;
@@ -56,7 +54,7 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
   }
 
   FramesOptions options;
-  Seen seen;
+  std::set<std::string_view> seen;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
     if (!arg.starts_with("--")) {
@@ -71,28 +69,12 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
       value = std::string(arg.substr(equals + 1));
     }
 
-    bool* seenFlag = nullptr;
-    if (name == "--seed") {
-      seenFlag = &seen.seed;
-    } else if (name == "--frames") {
-      seenFlag = &seen.frames;
-    } else if (name == "--every") {
-      seenFlag = &seen.every;
-    } else if (name == "--out") {
-      seenFlag = &seen.out;
-    } else if (name == "--trace") {
-      seenFlag = &seen.trace;
-    } else if (name == "--picture") {
-      seenFlag = &seen.picture;
-    } else if (name == "--format") {
-      seenFlag = &seen.format;
-    } else {
+    if (std::ranges::find(Options, name) == std::end(Options)) {
       return Failure("unknown option '" + std::string(name) + "'");
     }
-    if (*seenFlag) {
+    if (!seen.insert(name).second) {
       return Failure(std::string(name) + " given twice");
     }
-    *seenFlag = true;
 
     // A following option is not taken for a value: "--out --frames 3" is
     // far more likely a forgotten folder than a folder named "--frames".
@@ -106,41 +88,38 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
       return Failure(std::string(name) + " needs a value");
     }
 
+    // A number option within its range, or the error that says the range.
+    const auto readNumber = [&](std::uint64_t min, std::uint64_t max, auto& target) {
+      const auto number = ParseNumber(*value, min, max);
+      if (!number) return RangeError(name, *value, min, max);
+      target = static_cast<std::remove_reference_t<decltype(target)>>(*number);
+      return std::string();
+    };
+    constexpr std::uint64_t max32 = std::numeric_limits<std::uint32_t>::max();
+    std::string error;
     if (name == "--seed") {
-      constexpr std::uint64_t max = std::numeric_limits<std::uint32_t>::max();
-      auto number = ParseNumber(*value, 0, max);
-      if (!number) return Failure(RangeError(name, *value, 0, max));
-      options.seed = static_cast<std::uint32_t>(*number);
+      error = readNumber(0, max32, options.seed);
     } else if (name == "--frames") {
-      auto number = ParseNumber(*value, 1, MaxFrames);
-      if (!number) return Failure(RangeError(name, *value, 1, MaxFrames));
-      options.frames = static_cast<int>(*number);
+      error = readNumber(1, MaxFrames, options.frames);
     } else if (name == "--every") {
-      constexpr std::uint64_t max = std::numeric_limits<std::uint32_t>::max();
-      auto number = ParseNumber(*value, 1, max);
-      if (!number) return Failure(RangeError(name, *value, 1, max));
-      options.every = static_cast<std::uint32_t>(*number);
+      error = readNumber(1, max32, options.every);
     } else if (name == "--out") {
       options.outDir = *value;
     } else if (name == "--trace") {
       options.tracePath = *value;
     } else if (name == "--picture") {
       options.picturePath = *value;
-    } else if (name == "--format") {
-      if (*value == "ppm") {
-        options.format = FrameFormat::Ppm;
-      } else if (*value == "png") {
-        options.format = FrameFormat::Png;
-      } else {
-        return Failure("--format wants ppm or png, not '" + *value + "'");
-      }
+    } else if (*value == "ppm" || *value == "png") {
+      options.format = *value == "png" ? FrameFormat::Png : FrameFormat::Ppm;
+    } else {
+      error = "--format wants ppm or png, not '" + *value + "'";
     }
+    if (!error.empty()) return Failure(error);
   }
 
   std::string missing;
-  for (auto [given, name] : {std::pair{seen.seed, "--seed"}, std::pair{seen.frames, "--frames"},
-                             std::pair{seen.out, "--out"}}) {
-    if (!given) missing += missing.empty() ? name : std::string(", ") + name;
+  for (std::string_view name : Required) {
+    if (!seen.contains(name)) missing += (missing.empty() ? "" : ", ") + std::string(name);
   }
   if (!missing.empty()) {
     return Failure("missing " + missing);

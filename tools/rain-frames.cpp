@@ -18,6 +18,7 @@
 #include "imagefile.h"
 #include "rain.h"
 #include "random.h"
+#include "resources.h"
 
 namespace {
 
@@ -30,19 +31,13 @@ struct ToolError {
   std::string message;
 };
 
-// The project's picture as the window shows it.  It is read from the source
-// tree for now; this is the one place that changes once the picture is
-// built into the program.
-void LoadProjectPicture(TBitmap& picture) {
-  LoadBmpFile(picture, RAIN_SOURCE_PICTURE);
-}
-
 void LoadPicture(TBitmap& picture, const FramesOptions& options) {
   try {
     if (options.picturePath) {
       LoadBmpFile(picture, *options.picturePath);
     } else {
-      LoadProjectPicture(picture);
+      // The picture built into this program, as the window loads it.
+      LoadFromResourceName(&picture, HInstance, "Princess");
     }
   } catch (const Exception& error) {
     throw ToolError{"cannot load picture: " + error.Message()};
