@@ -1,8 +1,9 @@
 // Kept apart from the rest: the X11 headers define macros such as None and
 // Window that clash with ordinary names.
 
-#include "windowhints.h"
+#include "platform/x11.h"
 
+#include <SDL.h>
 #include <SDL_syswm.h>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -10,6 +11,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #endif
+
+namespace platform {
 
 void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -75,3 +78,5 @@ void TolerateWakeupsOfClosedWindows() {
   if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
 #endif
 }
+
+}  // namespace platform
