@@ -180,7 +180,7 @@ class MedianReporter : public benchmark::ConsoleReporter {
     row("  far drops: Draw of every far drop", median("PartFarDrops"));
     row("  picture: colour-keyed Draw", median("PartPicture"));
     row("  near drops: Draw of every near drop", median("PartNearDrops"));
-    row("  scene motion alone (nothing painted)", median("SceneMotion"));
+    row("  scene motion alone (every call clipped away)", median("SceneMotion"));
     row("floor: fill 800 x 533, loop vectorised at -O3", fillLoop);
     row("floor: fill 800 x 533, string store (as memset)", fillString);
     row("floor: memcpy of the 784 x 495 window part", copy);

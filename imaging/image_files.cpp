@@ -171,7 +171,7 @@ void SavePpmFile(const TBitmap& bitmap, const std::string& path) {
   const std::vector<unsigned char> rgb = RgbBytes(bitmap);
   OutputFile file(path);
   file.Write(header);
-  file.Write(rgb.data(), rgb.size());
+  file.Write(std::as_bytes(std::span(rgb)));
   file.Commit();
 }
 

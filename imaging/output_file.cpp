@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "drawing/exception.h"
@@ -39,18 +40,21 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), target_(path_
     return;
   }
   // Through a symbolic link to the file it names, so the link stays.
-  if (exists) target_ = std::filesystem::canonical(path_).string();
+  std::error_code unresolved;
+  if (exists) target_ = std::filesystem::canonical(path_, unresolved).string();
+  if (unresolved) FailWithErrno(unresolved.value());
   const std::filesystem::path target(target_);
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
   std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) FailWithErrno(errno);
-  temporary_ = pattern;
   if (fchmod(fd, NewFileMode()) != 0 || (file_ = fdopen(fd, "wb")) == nullptr) {
     const int error = errno;
     close(fd);
+    unlink(pattern.c_str());  // the destructor does not run for a failed constructor
     FailWithErrno(error);
   }
+  temporary_ = pattern;
 }
 
 OutputFile::~OutputFile() {
@@ -58,8 +62,8 @@ OutputFile::~OutputFile() {
   if (!temporary_.empty()) unlink(temporary_.c_str());
 }
 
-void OutputFile::Write(const void* data, std::size_t size) {
-  if (std::fwrite(data, 1, size, file_) != size) FailWithErrno(errno);
+void OutputFile::Write(std::span<const std::byte> bytes) {
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) FailWithErrno(errno);
 }
 
 void OutputFile::Commit() {

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,8 @@ class OutputFile {
   // report and call Fail on their failure.
   std::FILE* stream() const { return file_; }
 
-  void Write(const void* data, std::size_t size);
-  void Write(std::string_view text) { Write(text.data(), text.size()); }
+  void Write(std::span<const std::byte> bytes);
+  void Write(std::string_view text) { Write(std::as_bytes(std::span(text))); }
 
   // Flushes, syncs and closes the file and gives it the target's name.  A
   // write that stdio buffered fails here at the latest.

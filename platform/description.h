@@ -1,18 +1,13 @@
-// Reading a window description: the text that lays out a form and the timer
-// it owns, one JSON object per component.
+// Reading a window description: the JSON text that lays out a form and the
+// timer it owns, as in
 //
-//   {"object": "fMain", "class": "TfMain",
-//    "properties": {"Left": 250, "Caption": "Rain", "OnClick": "FormClick"},
-//    "components": [{"object": "Timer1", "class": "TTimer",
-//                    "properties": {"Interval": 1}}]}
+//   {"object": "fMain", "class": "TfMain", "properties": {"Left": 250, "OnClick": "FormClick"},
+//    "components": [{"object": "Timer1", "class": "TTimer", "properties": {"Interval": 1}}]}
 //
-// Properties are applied in the order they are written.  Each component reads
-// the properties it knows, and an identifier only out of the few it knows; an
-// event property names a handler the form publishes.  Every fault (text that
-// is not JSON, an unknown property, a value of the wrong type, out of range
-// or not known, an unknown handler or component class) raises Exception
-// naming the offender, as in
-// "Error reading fMain.Left: expected an integer, found a string".
+// Properties apply in the order written.  Each component reads only the
+// properties and values the program's descriptions use; an event property
+// names a handler the form publishes.  Any other text raises Exception naming
+// the offender: "Error reading fMain.Left: expected an integer, found a string".
 
 #pragma once
 

@@ -55,8 +55,7 @@ struct TForm::Window {
   bool leftButtonDown = false;
 
   ~Window() {
-    if (handle == nullptr) return;
-    SDL_DestroyWindow(handle);
+    if (handle != nullptr) SDL_DestroyWindow(handle);
   }
 };
 

@@ -14,7 +14,7 @@
 
 namespace platform {
 
-void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
+void SetFrameButtons([[maybe_unused]] SDL_Window* window, [[maybe_unused]] const FrameButtons& buttons) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
@@ -53,9 +53,6 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
   XChangeProperty(display, info.info.x11.window, motifHints, motifHints, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(hints), 5);
   XFlush(display);
-#else
-  (void)window;
-  (void)buttons;
 #endif
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -79,7 +80,7 @@ void WriteFrame(const TBitmap& frame, int number, const FramesOptions& options) 
 void RecordDraw(imaging::OutputFile& trace, int bound, int result) {
   char line[32];
   const int length = std::snprintf(line, sizeof line, "%d %d\n", bound, result);
-  trace.Write(line, static_cast<std::size_t>(length));
+  trace.Write(std::string_view(line, static_cast<std::size_t>(length)));
 }
 
 void Run(const FramesOptions& options) {
