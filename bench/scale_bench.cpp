@@ -20,6 +20,8 @@
 
 namespace {
 
+using drawing::Pixel;
+
 constexpr int kViewWidth = 784;
 constexpr int kViewHeight = 495;
 

@@ -12,8 +12,7 @@
 
 namespace drawing {
 
-using ::Pixel;
-using ::Surface;
+using ::Pixel, ::Surface;
 
 // The pixels x <= px < x + width, y <= py < y + height of a surface.  A box
 // with no width or no height is empty.

@@ -10,6 +10,7 @@
 namespace {
 
 using drawing::Box;
+using drawing::Pixel;
 using drawing::ViewFit;
 
 TEST(FitView, CentresTheViewAtTheLargestWholeScaleOrShrinksItToFit) {
