@@ -12,6 +12,7 @@
 
 namespace drawing {
 
+// Until the surface types move into this namespace.
 using ::Pixel, ::Surface;
 
 // The pixels x <= px < x + width, y <= py < y + height of a surface.  A box
