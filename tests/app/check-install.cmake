@@ -1,6 +1,7 @@
 # Installs the build into an empty prefix and checks what a desktop finds
-# there: the program, a valid desktop entry that starts it, its icon at both
-# sizes and AppStream metadata that validates without network access.
+# there: the program, a valid desktop entry named after the AppStream
+# component that starts it, its icon at both sizes and AppStream metadata
+# that validates without network access.
 #
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -P check-install.cmake
 
@@ -34,8 +35,21 @@ foreach(path IN LISTS installed)
   endif()
 endforeach()
 
+# The metadata must validate and name the desktop entry after its own id,
+# which is how software centres find the entry.
+set(metainfo "${PREFIX}/share/metainfo/io.github.rain.Rain.metainfo.xml")
+run_checked(appstreamcli validate --no-net "${metainfo}")
+file(READ "${metainfo}" metadata)
+string(REGEX MATCH "<id>([^<]+)</id>" id "${metadata}")
+set(id "${CMAKE_MATCH_1}")
+string(REGEX MATCH "<launchable type=\"desktop-id\">([^<]+)</launchable>" launchable "${metadata}")
+if(NOT id OR NOT CMAKE_MATCH_1 STREQUAL "${id}.desktop")
+  message(FATAL_ERROR "the metadata's desktop entry is not named after its id '${id}'")
+endif()
+
 # The desktop entry must validate and start the program that was installed.
-set(entry "${PREFIX}/share/applications/rain.desktop")
+set(entry "${PREFIX}/share/applications/${id}.desktop")
+require_file(share/applications/${id}.desktop)
 run_checked(desktop-file-validate "${entry}")
 file(STRINGS "${entry}" exec REGEX "^Exec=")
 file(STRINGS "${entry}" icon REGEX "^Icon=")
@@ -55,15 +69,5 @@ foreach(size word IN ZIP_LISTS sizes words)
     message(FATAL_ERROR "${png} is not a ${size} x ${size} PNG")
   endif()
 endforeach()
-
-# The metadata must validate and name the installed desktop entry.
-set(metainfo "${PREFIX}/share/metainfo/io.github.rain.Rain.metainfo.xml")
-run_checked(appstreamcli validate --no-net "${metainfo}")
-file(READ "${metainfo}" metadata)
-string(REGEX MATCH "<launchable type=\"desktop-id\">([^<]+)</launchable>" launchable "${metadata}")
-if(NOT launchable)
-  message(FATAL_ERROR "the metadata names no desktop entry")
-endif()
-require_file(share/applications/${CMAKE_MATCH_1})
 
 message(STATUS "Installed and valid under ${PREFIX}")
