@@ -1,7 +1,8 @@
-# Installs the build into an empty prefix and checks what a desktop finds
-# there: the program, a valid desktop entry named after the AppStream
-# component that starts it, its icon at both sizes and AppStream metadata
-# that validates without network access.
+# Installs the build into an empty prefix and checks what a desktop and a
+# user find there: the program, a valid desktop entry named after the
+# AppStream component that starts it, its icon at both sizes, AppStream
+# metadata that validates without network access, and a manual page that
+# renders without warnings.
 #
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -P check-install.cmake
 
@@ -56,6 +57,22 @@ file(STRINGS "${entry}" icon REGEX "^Icon=")
 string(REGEX REPLACE "^Exec=" "" exec "${exec}")
 string(REGEX REPLACE "^Icon=" "" icon "${icon}")
 require_file(bin/${exec})
+
+# The command's manual page, in the games section, must render as that
+# command's page, and without a single warning on groff's default device
+# (the terminal devices let some faults pass).
+set(manual "${PREFIX}/share/man/man6/${exec}.6")
+require_file(share/man/man6/${exec}.6)
+execute_process(COMMAND groff -man -ww -z "${manual}" RESULT_VARIABLE status ERROR_VARIABLE warnings)
+if(NOT status EQUAL 0 OR NOT warnings STREQUAL "")
+  message(FATAL_ERROR "groff warns about ${manual} (${status}):\n${warnings}")
+endif()
+execute_process(COMMAND groff -man -Tutf8 "${manual}" RESULT_VARIABLE status OUTPUT_VARIABLE page)
+string(TOUPPER "${exec}(6)" header)
+string(FIND "${page}" "${header}" headerAt)
+if(NOT status EQUAL 0 OR NOT headerAt EQUAL 0)
+  message(FATAL_ERROR "${manual} does not render as the manual page ${header}")
+endif()
 
 # The theme's icon by the entry's name, at each size, as a PNG of that size:
 # the signature, the IHDR chunk's length and name, then width and height as
