@@ -92,6 +92,9 @@ void TApplication::Run() {
     if (received) Dispatch(event);
     TTimer::FireDue();
     PresentChangedForms();
+    // Whoever made the window drawn in has destroyed it: nothing is left to
+    // show, and ending is the normal way out of it.
+    if (platform::ForeignWindowGone()) Terminate();
   }
 }
 
@@ -111,10 +114,14 @@ void TApplication::Dispatch(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
       if (TForm* form = FormOfWindow(event.window.windowID)) form->HandleEvent(event);
       return;
+    case SDL_KEYDOWN:
+      if (TForm* form = FormOfWindow(event.key.windowID)) form->HandleEvent(event);
+      return;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       if (TForm* form = FormOfWindow(event.button.windowID)) form->HandleEvent(event);
       return;
+    case SDL_SYSWMEVENT: platform::NoteForeignWindowEvent(*event.syswm.msg); return;
     default: return;
   }
 }
@@ -126,6 +133,17 @@ void TApplication::PresentChangedForms() {
       form->PresentIfChanged();
     }
   }
+}
+
+platform::DesktopScreen TApplication::Desktop() const {
+  platform::DesktopScreen screen;
+  SDL_Rect usable{};
+  if (initialized_ && SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+    screen.usableWidth = usable.w;
+    screen.usableHeight = usable.h;
+  }
+  if (initialized_) screen.xftDpi = platform::XftDpi();
+  return screen;
 }
 
 void TApplication::ShowException(const Exception* exception) {

@@ -3,7 +3,10 @@
 
 #pragma once
 
+#include <string>
+
 struct SDL_Window;
+struct SDL_SysWMmsg;
 
 namespace platform {
 
@@ -29,5 +32,19 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
 // before SDL starts its video system: SDL puts back the handler it found
 // just before it closes its connections, which is when the refusal is read.
 void TolerateWakeupsOfClosedWindows();
+
+// Makes an SDL window of the X11 window `window` (0: the root window),
+// which another program made and keeps: the window follows its size changes and exposures, takes
+// no input from it, and never shows, hides or decorates it.  Returns nullptr
+// with SDL's error set when there is no such window.
+SDL_Window* AdoptForeignWindow(unsigned long window);
+
+// Whether the adopted window is gone: destroyed, as `message` or an X error
+// on drawing into it said.
+void NoteForeignWindowEvent(const SDL_SysWMmsg& message);
+bool ForeignWindowGone();
+
+// The X resource Xft.dpi as its text, empty when the display has none.
+std::string XftDpi();
 
 }  // namespace platform

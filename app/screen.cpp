@@ -1,0 +1,70 @@
+#include "app/screen.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <type_traits>
+
+#include "drawing/exception.h"
+
+namespace app {
+namespace {
+
+// A number that is all of `text`, in `base`; nothing for anything else.
+template <typename Number>
+std::optional<Number> WholeNumber(std::string_view text, int base = 10) {
+  Number value{};
+  const char* const last = text.data() + text.size();
+  const auto [end, error] = [&] {
+    if constexpr (std::is_floating_point_v<Number>) return std::from_chars(text.data(), last, value);
+    else return std::from_chars(text.data(), last, value, base);
+  }();
+  if (text.empty() || error != std::errc() || end != last) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+int DesktopWindowScale(std::string_view gdkScale, std::string_view xftDpi, int usableWidth, int usableHeight,
+                       int viewWidth, int viewHeight) {
+  int scale = 1;
+  if (const auto gdk = WholeNumber<long>(gdkScale); gdk && *gdk >= 1) {
+    scale = static_cast<int>(std::min<long>(*gdk, kMaxWindowScale));
+  } else if (const auto dpi = WholeNumber<double>(xftDpi); dpi && std::isfinite(*dpi) && *dpi > 0) {
+    scale = static_cast<int>(std::clamp(std::lround(*dpi / 96), 1L, static_cast<long>(kMaxWindowScale)));
+  }
+  const auto fits = [&](int n) {
+    return (usableWidth <= 0 || viewWidth * n <= usableWidth) && (usableHeight <= 0 || viewHeight * n <= usableHeight);
+  };
+  while (scale > 1 && !fits(scale)) --scale;
+  return scale;
+}
+
+std::optional<unsigned long> ParseWindowId(std::string_view text) {
+  const bool hex = text.starts_with("0x") || text.starts_with("0X");
+  const auto id = hex ? WholeNumber<std::uint64_t>(text.substr(2), 16) : WholeNumber<std::uint64_t>(text);
+  if (!id || *id == 0 || *id > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<unsigned long>(*id);
+}
+
+platform::Presentation ChoosePresentation(const ScreenOptions& options, std::string_view gdkScale,
+                                          std::string_view screensaverWindow, const platform::DesktopScreen& desktop,
+                                          int viewWidth, int viewHeight) {
+  using platform::Presentation;
+  if (options.windowId) return {.kind = Presentation::kForeignWindow, .foreignWindow = *options.windowId};
+  if (options.root) {
+    if (screensaverWindow.empty()) return {.kind = Presentation::kForeignWindow, .foreignWindow = 0};
+    const auto id = ParseWindowId(screensaverWindow);
+    if (!id) throw Exception("XSCREENSAVER_WINDOW is not a window id: " + std::string(screensaverWindow));
+    return {.kind = Presentation::kForeignWindow, .foreignWindow = *id};
+  }
+  if (options.fullScreen) return {.kind = Presentation::kFullScreen};
+  if (options.scale) return {.kind = Presentation::kWindow, .scale = *options.scale};
+  return {.kind = Presentation::kWindow,
+          .scale = DesktopWindowScale(gdkScale, desktop.xftDpi, desktop.usableWidth, desktop.usableHeight, viewWidth,
+                                      viewHeight)};
+}
+
+}  // namespace app
