@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <numeric>
@@ -26,6 +27,7 @@
 #include "tests/support/scratch_folder.h"
 
 // Xlib's macros (None, Bool, Status) clash with names in the headers above.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -45,16 +47,21 @@ std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
 
 // Starts a copy of `program`, kept in a folder of its own, from another empty
 // folder (it must find everything inside itself), with `display` as its only
-// display or none at all; its stderr goes to folder/stderr.txt.
-ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::string& display) {
+// display or none at all, with `settings` (NAME=value) in its environment and
+// `arguments` on its command line; its stderr goes to folder/stderr.txt.
+ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::string& display,
+                    const std::vector<std::string>& settings = {}, const std::vector<std::string>& arguments = {}) {
   fs::create_directories(folder / "bin");
   fs::create_directories(folder / "home");
   const fs::path copy = folder / "bin" / program.filename();
   fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
   std::vector<std::string> argv{"env", "-C", (folder / "home").string(), "-u", "WAYLAND_DISPLAY",
-                                "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY"};
+                                "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY",
+                                "-u", "GDK_SCALE", "-u", "XSCREENSAVER_WINDOW"};
   if (!display.empty()) argv.push_back("DISPLAY=" + display);
+  argv.insert(argv.end(), settings.begin(), settings.end());
   argv.push_back(copy.string());
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
   return ChildProcess(argv, folder / "stderr.txt");
 }
 
@@ -62,12 +69,13 @@ using Rect = std::array<int, 4>;  // left, top, width, height
 
 class XSession {
  public:
-  // Xvfb, 1280 x 1024 at 24 bits, on the first free display number.
-  XSession() {
+  // Xvfb, 1280 x 1024 (or `size`) at 24 bits, on the first free display
+  // number.
+  explicit XSession(const std::string& size = "1280x1024") {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                             "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+                                             size + "x24", "-nolisten", "tcp", "-noreset"},
                     Scratch() / "xvfb.log");
     close(fds[1]);
     // Xvfb writes its number in one small write once it takes connections.
@@ -391,6 +399,178 @@ TEST(WithoutDisplay, WritesTheMessageToStderrAndExitsWithStatusOne) {
   EXPECT_EQ(rain.WaitForExit(kStartTimeout), 1);
   const std::string text = ReadFile(folder / "stderr.txt");
   EXPECT_TRUE(!text.empty() && text.ends_with("\n")) << "stderr: " << text;
+}
+
+// --- Presentations other than the plain window ------------------------------
+
+// Where the view lands in an area of width x height: as the program fits it.
+Rect Fitted(int scale, int width, int height, int boxWidth, int boxHeight) {
+  if (scale > 0) boxWidth = kWidth * scale, boxHeight = kHeight * scale;
+  return {(width - boxWidth) / 2, (height - boxHeight) / 2, boxWidth, boxHeight};
+}
+
+// How a capture `width` pixels wide shows the view in `box`, where each
+// pixel must be the nearest view pixel: the share of the figure shown, the
+// N x N blocks (for a box N times the view) that are not one colour, and the
+// pixels around the box that are not black.
+struct Shown {
+  double figure = 0;
+  int mixedBlocks = 0;
+  int litOutside = 0;
+};
+Shown ViewIn(const Pixels& capture, int width, const Rect& box) {
+  static const Pixels figure = [] {
+    Pixels map(kWidth * kHeight, 0xFF000000u);  // not part of the figure
+    for (const auto& [x, y, colour] : Figure()) map[static_cast<std::size_t>(y * kWidth + x)] = colour;
+    return map;
+  }();
+  Shown shown;
+  const int height = static_cast<int>(capture.size()) / width;
+  const int n = box[2] / kWidth;
+  std::size_t figurePixels = 0, matching = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t pixel = capture[static_cast<std::size_t>(y * width + x)];
+      const int bx = x - box[0], by = y - box[1];
+      if (bx < 0 || by < 0 || bx >= box[2] || by >= box[3]) {
+        shown.litOutside += pixel != 0;
+        continue;
+      }
+      const std::uint32_t want = figure[static_cast<std::size_t>(by * kHeight / box[3] * kWidth + bx * kWidth / box[2])];
+      figurePixels += want != 0xFF000000u;
+      matching += want == pixel;
+      if (n >= 2 && box[2] == kWidth * n && bx % n == 0 && by % n == 0)
+        for (int j = 0; j < n; ++j)
+          for (int i = 0; i < n; ++i)
+            if (capture[static_cast<std::size_t>((y + j) * width + x + i)] != pixel) {
+              ++shown.mixedBlocks;
+              j = i = n;
+            }
+    }
+  shown.figure = figurePixels == 0 ? 0 : static_cast<double>(matching) / static_cast<double>(figurePixels);
+  return shown;
+}
+
+// Waits until `window` shows the animated view in `box`, exactly: blocks of
+// one colour, black around it.
+void ExpectViewIn(XSession& x, Window window, const Rect& box, double share = 0.9) {
+  const int width = x.ClientRectOnScreen(window)[2];
+  Pixels first;
+  EXPECT_TRUE(WaitUntil([&] { return ViewIn(first = x.Grab(window), width, box).figure >= share; }, 10s))
+      << "the figure never showed fitted in " << box[0] << "," << box[1] << " " << box[2] << "x" << box[3]
+      << ": " << ViewIn(first, width, box).figure;
+  std::this_thread::sleep_for(300ms);
+  const Pixels second = x.Grab(window);
+  for (const Pixels* capture : {static_cast<const Pixels*>(&first), &second}) {
+    const Shown shown = ViewIn(*capture, width, box);
+    EXPECT_GE(shown.figure, share);
+    EXPECT_EQ(shown.mixedBlocks, 0);
+    EXPECT_EQ(shown.litOutside, 0);
+  }
+  EXPECT_NE(first, second) << "the rain does not move";
+}
+
+struct ScaleCase {
+  const char* name;
+  std::vector<std::string> settings;
+  std::vector<std::string> arguments;
+  const char* resources;  // the display's RESOURCE_MANAGER, or null
+};
+void PrintTo(const ScaleCase& c, std::ostream* os) { *os << c.name; }
+
+class ScaledWindow : public ::testing::TestWithParam<ScaleCase> {};
+
+TEST_P(ScaledWindow, ShowsEachPixelAsATwoByTwoBlockAtTwiceThePlace) {
+  XSession x("2560x1600");
+  if (const char* resources = GetParam().resources)
+    XChangeProperty(x.Dpy(), DefaultRootWindow(x.Dpy()), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources), static_cast<int>(std::strlen(resources)));
+  XSync(x.Dpy(), False);
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), GetParam().settings, GetParam().arguments);
+  Window window = 0;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const auto& [found, title] : x.TitledWindows()) window = title == "Rain" ? found : window;
+    return window != 0;
+  }, kStartTimeout)) << ReadFile(x.Scratch() / "stderr.txt");
+  EXPECT_EQ(x.ClientRectOnScreen(window), (Rect{2 * kLeft, 2 * kTop, 2 * kWidth, 2 * kHeight}));
+  ExpectViewIn(x, window, {0, 0, 2 * kWidth, 2 * kHeight});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AskedForTwo, ScaledWindow,
+    ::testing::Values(ScaleCase{"ScaleOption", {}, {"--scale", "2"}, nullptr},
+                      ScaleCase{"GdkScale", {"GDK_SCALE=2"}, {}, nullptr},
+                      ScaleCase{"XftDpi", {}, {}, "Xft.antialias:\t1\nXft.dpi:\t192\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FullScreen, CoversTheScreenWithTheViewCentredAtTwiceItsSizeAndEndsOnEscape) {
+  XSession x("1920x1080");
+  x.StartWindowManager();
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {}, {"--fullscreen"});
+  Window window = 0;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const auto& [found, title] : x.TitledWindows()) window = title == "Rain" ? found : window;
+    return window != 0 && x.ClientRectOnScreen(window) == Rect{0, 0, 1920, 1080};
+  }, kStartTimeout)) << ReadFile(x.Scratch() / "stderr.txt");
+  ExpectViewIn(x, window, Fitted(2, 1920, 1080, 0, 0));
+  x.PointAndPress(960, 540, 0, XK_Escape);
+  EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+}
+
+// A window as a screensaver or a preview pane makes it: another program's,
+// which the program must neither take input from nor destroy.
+Window MakeWindow(XSession& x, int width, int height) {
+  const Window window = XCreateSimpleWindow(x.Dpy(), DefaultRootWindow(x.Dpy()), 0, 0, static_cast<unsigned>(width),
+                                            static_cast<unsigned>(height), 0, 0, 0x808080);
+  XMapWindow(x.Dpy(), window);
+  XSync(x.Dpy(), False);
+  return window;
+}
+
+void ExpectNoInputTaken(XSession& x, Window window) {
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(x.Dpy(), window, &attributes);
+  EXPECT_EQ(attributes.all_event_masks & (KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                                          PointerMotionMask), 0);
+  EXPECT_NE(attributes.all_event_masks & StructureNotifyMask, 0) << "its size changes go unseen";
+}
+
+TEST(ForeignWindow, FitsTheViewIntoTheWindowAndFollowsItsSizeUntilSigterm) {
+  XSession x("2560x1600");
+  const Window window = MakeWindow(x, 1024, 768);
+  std::ostringstream id;
+  id << "0x" << std::hex << window;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {}, {"--window-id", id.str()});
+  ExpectViewIn(x, window, Fitted(1, 1024, 768, 0, 0));
+  ExpectNoInputTaken(x, window);
+  XResizeWindow(x.Dpy(), window, 1700, 1100);
+  XSync(x.Dpy(), False);
+  ExpectViewIn(x, window, Fitted(2, 1700, 1100, 0, 0));
+  EXPECT_TRUE(x.TitledWindows().empty()) << "a window of its own appeared";
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+  XWindowAttributes attributes{};
+  EXPECT_NE(XGetWindowAttributes(x.Dpy(), window, &attributes), 0) << "the window went with the program";
+}
+
+TEST(ScreensaverWindow, DrawsOnTheRootOrTheNamedPreviewAndEndsWhenItIsDestroyed) {
+  XSession x;
+  const Window root = DefaultRootWindow(x.Dpy());
+  ChildProcess onRoot = Launch(kProgram, x.Scratch(), x.DisplayName(), {}, {"--root"});
+  ExpectViewIn(x, root, Fitted(1, 1280, 1024, 0, 0));
+  ExpectNoInputTaken(x, root);
+  onRoot.Signal(SIGINT);
+  EXPECT_EQ(onRoot.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+
+  // A preview smaller than the view gets it shrunk, nearest pixel, keeping
+  // its proportions: 200 x 126.
+  const Window preview = MakeWindow(x, 200, 150);
+  ChildProcess inPreview = Launch(kProgram, x.Scratch(), x.DisplayName(),
+                                  {"XSCREENSAVER_WINDOW=" + std::to_string(preview)}, {"--root"});
+  ExpectViewIn(x, preview, Fitted(0, 200, 150, 200, 126), 0.8);
+  XDestroyWindow(x.Dpy(), preview);
+  XSync(x.Dpy(), False);
+  EXPECT_EQ(inPreview.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
 }
 
 }  // namespace
