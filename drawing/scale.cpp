@@ -93,6 +93,69 @@ void ExpandUnchecked(Pixel* out, const Pixel* in, int count) {
   for (; i < count; ++i, out += N) std::fill_n(out, N, in[i]);
 }
 
+#if defined(__SSE2__)
+// The N rows of a band of N x N blocks at once, with stores that bypass the
+// cache.  A scaled frame is several times larger than the cache can keep for
+// long, and the X server reads it from memory anyway: written through the
+// cache, every line would first be read, and the frame would push the view
+// and the picture, which the next frame needs, out of the cache.  Every
+// row must start on a 16-byte boundary.
+template <int N>
+void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel* in, int count) {
+  static_assert(N >= 2 && N <= 4);
+  int i = 0;
+  for (; i + 4 <= count; i += 4, out += 4 * N) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    __m128i parts[N];
+    if constexpr (N == 2) {
+      parts[0] = _mm_unpacklo_epi32(v, v);
+      parts[1] = _mm_unpackhi_epi32(v, v);
+    } else if constexpr (N == 3) {
+      parts[0] = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 0, 0));
+      parts[1] = _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 2, 1, 1));
+      parts[2] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 2));
+    } else {
+      parts[0] = _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 0, 0, 0));
+      parts[1] = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 1, 1, 1));
+      parts[2] = _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 2, 2, 2));
+      parts[3] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+    }
+    for (int row = 0; row < N; ++row) {
+      auto* to = reinterpret_cast<__m128i*>(out + row * stride);
+      for (int part = 0; part < N; ++part) _mm_stream_si128(to + part, parts[part]);
+    }
+  }
+  for (; i < count; ++i, out += N)
+    for (int row = 0; row < N; ++row) std::fill_n(out + row * stride, N, in[i]);
+}
+
+// Whether the visible part of a box N times the source is whole blocks whose
+// rows all start on 16-byte boundaries, as a centred view on a window of an
+// even width has them; the streamed bands need that.
+bool StreamsWholeBands(const Surface& target, const Box& box, const Surface& source, Span cols, Span rows) {
+  const int n = box.width / source.width;
+  const auto start = reinterpret_cast<std::uintptr_t>(At(target, box.x + cols.lo, box.y + rows.lo));
+  return n >= 2 && n <= 4 && box.width == n * source.width && box.height == n * source.height &&
+         cols.lo % n == 0 && cols.hi % n == 0 && rows.lo % n == 0 && rows.hi % n == 0 && start % 16 == 0 &&
+         (static_cast<std::size_t>(target.stride) * sizeof(Pixel)) % 16 == 0;
+}
+
+void PresentBandsStreamedUnchecked(const Surface& target, const Box& box, const Surface& source, Span cols,
+                                   Span rows) {
+  const int n = box.width / source.width;
+  for (int y = rows.lo; y < rows.hi; y += n) {
+    Pixel* out = At(target, box.x + cols.lo, box.y + y);
+    const Pixel* in = At(source, cols.lo / n, y / n);
+    const int count = cols.size() / n;
+    if (n == 2) ExpandBandStreamedUnchecked<2>(out, target.stride, in, count);
+    if (n == 3) ExpandBandStreamedUnchecked<3>(out, target.stride, in, count);
+    if (n == 4) ExpandBandStreamedUnchecked<4>(out, target.stride, in, count);
+  }
+  // The streamed stores are all done before anyone reads the target.
+  _mm_sfence();
+}
+#endif
+
 void ExpandUnchecked(Pixel* out, const Pixel* in, int count, int n) {
   switch (n) {
     case 1: std::memcpy(out, in, static_cast<std::size_t>(count) * sizeof(Pixel)); return;
@@ -182,6 +245,12 @@ void PresentScaled(const Surface& target, const Box& box, const Surface& source)
   if (cols.empty() || rows.empty()) return;
   assert(source.pixels != nullptr && source.stride >= source.width);
   assert(target.pixels != nullptr && target.stride >= target.width);
+#if defined(__SSE2__)
+  if (StreamsWholeBands(target, box, source, cols, rows)) {
+    PresentBandsStreamedUnchecked(target, box, source, cols, rows);
+    return;
+  }
+#endif
   PresentScaledUnchecked(target, box, source, cols, rows);
 }
 

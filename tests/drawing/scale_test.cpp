@@ -94,7 +94,11 @@ TEST_P(PresentScaledTest, CopiesEveryPixelExactlyAndNothingElse) {
 INSTANTIATE_TEST_SUITE_P(Boxes, PresentScaledTest, ::testing::Values(
     PresentCase{"Scale1", 16, 11, {2, 1, 13, 9}}, PresentCase{"Scale2", 30, 20, {2, 1, 26, 18}},
     PresentCase{"Scale3", 41, 30, {1, 2, 39, 27}}, PresentCase{"Scale4", 55, 38, {2, 1, 52, 36}},
-    PresentCase{"Scale5", 66, 46, {0, 0, 65, 45}}, PresentCase{"Scale3CutMidBlock", 30, 20, {-5, -4, 39, 27}},
+    PresentCase{"Scale5", 66, 46, {0, 0, 65, 45}},
+    // Rows of a multiple of 4 pixels and boxes starting on 16-byte
+    // boundaries: the bands of whole blocks that bypass the cache.
+    PresentCase{"Scale2Aligned", 33, 20, {4, 1, 26, 18}}, PresentCase{"Scale3Aligned", 45, 27, {4, 0, 39, 27}},
+    PresentCase{"Scale4Aligned", 61, 40, {8, 2, 52, 36}}, PresentCase{"Scale3CutMidBlock", 30, 20, {-5, -4, 39, 27}},
     PresentCase{"ShrunkToFit", 9, 8, {1, 2, 6, 4}}, PresentCase{"WholeAcrossNotDown", 28, 14, {1, 0, 26, 13}},
     PresentCase{"StretchedByAFraction", 21, 14, {0, 0, 20, 14}}, PresentCase{"EmptyBox", 10, 10, {3, 3, 0, 5}},
     PresentCase{"AtTheEndsOfTheIntRange", 12, 8, {INT_MAX - 10, INT_MIN, 100, 100}},
