@@ -77,143 +77,168 @@ bool IsValidMask(std::uint32_t mask, int bitsPerPixel) {
 
 // Everything the decoders need, checked against the file's size.
 struct Layout {
+  std::uint32_t headerSize = 0;
+  std::uint64_t headersEnd = 0;  // past the header and the masks that may follow it
   int width = 0;
   int height = 0;  // rows, whichever way they are stored
   bool topDown = false;
   int bitsPerPixel = 0;
   std::uint32_t compression = kRgb;
-  std::vector<Pixel> palette;        // indexed layouts only, at least one entry
-  std::array<Channel, 3> channels;   // red, green, blue of 16-, 24- and 32-bit pixels
+  std::vector<Pixel> palette;       // indexed layouts only, at least one entry
+  std::array<Channel, 3> channels;  // red, green, blue of 16-, 24- and 32-bit pixels
   std::uint64_t pixelOffset = 0;
-  std::uint64_t rowSize = 0;         // bytes per stored row, uncompressed only
-  std::uint64_t bytesNeeded = 0;     // how much of the file the decoder reads
+  std::uint64_t rowSize = 0;      // bytes per stored row, uncompressed only
+  std::uint64_t bytesNeeded = 0;  // how much of the file the decoders read
 
+  bool core() const { return headerSize == 12; }
   bool rle() const { return compression == kRle8 || compression == kRle4; }
 };
 
+// The start of a file, whose every read is checked against its end.
+class Head {
+ public:
+  explicit Head(std::span<const std::byte> bytes) : bytes_(bytes) {}
+  void Require(std::uint64_t size) const {
+    if (bytes_.size() < size) Refuse("the header is cut short");
+  }
+  std::uint32_t Field(std::size_t at, int size) const {
+    Require(at + size);
+    return Le(bytes_.data() + at, size);
+  }
+  std::uint32_t U16(std::size_t at) const { return Field(at, 2); }
+  std::uint32_t U32(std::size_t at) const { return Field(at, 4); }
+
+ private:
+  std::span<const std::byte> bytes_;
+};
+
+bool DepthExists(std::uint32_t bits, bool core) {
+  return bits == 1 || bits == 4 || bits == 8 || bits == 24 || (!core && (bits == 16 || bits == 32));
+}
+
 bool DepthFits(std::uint32_t compression, std::uint32_t bits) {
-  switch (compression) {
-    case kRgb: return true;
-    case kRle8: return bits == 8;
-    case kRle4: return bits == 4;
-    default: return bits == 16 || bits == 32;
-  }
+  if (compression == kRle8) return bits == 8;
+  if (compression == kRle4) return bits == 4;
+  return compression == kRgb || bits == 16 || bits == 32;  // bitfields
 }
 
-void ReadMasks(Layout& l, std::span<const std::byte> head, std::uint32_t headerSize) {
-  std::uint32_t masks[4] = {0x7C00, 0x03E0, 0x001F, 0};
-  if (l.bitsPerPixel != 16) std::copy_n(std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}.begin(), 3, masks);
-  if (l.compression == kBitfields) {
-    // From 52 bytes on the masks are part of the header, before that they follow it.
-    const std::size_t count = headerSize >= 56 ? 4 : 3;
-    for (std::size_t i = 0; i < count; ++i) masks[i] = Le(head.data() + 54 + 4 * i, 4);
-    const std::uint32_t overlap = (masks[0] & masks[1]) | ((masks[0] | masks[1]) & masks[2]) |
-                                  ((masks[0] | masks[1] | masks[2]) & masks[3]);
-    bool valid = overlap == 0 && (masks[3] == 0 || IsValidMask(masks[3], l.bitsPerPixel));
-    for (int i = 0; i < 3; ++i) valid = valid && IsValidMask(masks[i], l.bitsPerPixel);
-    if (!valid) {
-      Refuse("colour masks " + Hex(masks[0]) + " " + Hex(masks[1]) + " " + Hex(masks[2]) + " " + Hex(masks[3]) +
-             " are not valid for " + std::to_string(l.bitsPerPixel) + " bits");
-    }
+// The fields every header has: size, depth, compression and pixel offset.
+Layout ReadHeader(const Head& head, std::uint64_t fileSize) {
+  if (head.U16(0) != 0x4D42) Refuse("not a BMP file");  // "BM"
+  Layout l;
+  l.headerSize = head.U32(14);
+  const bool core = l.core();
+  if (!core && l.headerSize != 40 && l.headerSize != 52 && l.headerSize != 56 && l.headerSize != 108 &&
+      l.headerSize != 124) {
+    Refuse("unsupported header size " + std::to_string(l.headerSize));
   }
-  for (int i = 0; i < 3; ++i) l.channels[i] = Channel(masks[i]);
-}
-
-// `head` is the start of a file of `fileSize` bytes: all of it, or at least
-// kMaxHeadSize bytes.
-Layout ParseHeader(std::span<const std::byte> head, std::uint64_t fileSize) {
-  const auto require = [&](std::uint64_t size) {
-    if (head.size() < size) Refuse("the header is cut short");
-  };
-  if (head.size() < 2 || head[0] != std::byte{'B'} || head[1] != std::byte{'M'}) Refuse("not a BMP file");
-  require(kFileHeaderSize + 4);
-  const auto u16 = [&](std::size_t at) { return Le(head.data() + at, 2); };
-  const auto u32 = [&](std::size_t at) { return Le(head.data() + at, 4); };
-
-  const std::uint32_t headerSize = u32(14);
-  const bool core = headerSize == 12;
-  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 && headerSize != 124) {
-    Refuse("unsupported header size " + std::to_string(headerSize));
-  }
-  require(kFileHeaderSize + headerSize);
-  // A 40-byte header is followed by its three masks when it has them.
-  const std::uint32_t compression = core ? kRgb : u32(30);
-  const std::uint64_t masksAfter = headerSize == 40 && compression == kBitfields ? 12 : 0;
-  const std::uint64_t headersEnd = kFileHeaderSize + headerSize + masksAfter;
-  require(headersEnd);
-
-  const std::int64_t width = core ? std::int64_t{u16(18)} : std::int32_t(u32(18));
-  const std::int64_t height = core ? std::int64_t{u16(20)} : std::int32_t(u32(22));
-  const std::uint32_t planes = u16(core ? 22 : 26);
-  const std::uint32_t bits = u16(core ? 24 : 28);
+  const std::int64_t width = core ? std::int64_t{head.U16(18)} : std::int32_t(head.U32(18));
+  const std::int64_t height = core ? std::int64_t{head.U16(20)} : std::int32_t(head.U32(22));
+  const std::uint32_t planes = head.U16(core ? 22 : 26);
+  const std::uint32_t bits = head.U16(core ? 24 : 28);
+  l.compression = core ? kRgb : head.U32(30);
   if (width <= 0) Refuse("width " + std::to_string(width) + " is not positive");
   if (height == 0) Refuse("height is zero");
   if (width > kMaxSide || height > kMaxSide || height < -kMaxSide) {
     Refuse("size " + std::to_string(width) + "x" + std::to_string(height) + " exceeds 16384 pixels");
   }
   if (planes != 1) Refuse("plane count " + std::to_string(planes) + " is not 1");
-  if (compression > kBitfields) Refuse("unsupported compression " + std::to_string(compression));
-  const bool depthExists = bits == 1 || bits == 4 || bits == 8 || bits == 24 || (!core && (bits == 16 || bits == 32));
-  if (!depthExists) Refuse("unsupported bit depth " + std::to_string(bits));
-  if (!DepthFits(compression, bits)) {
-    Refuse("compression " + std::to_string(compression) + " does not go with " + std::to_string(bits) + " bits");
+  if (l.compression > kBitfields) Refuse("unsupported compression " + std::to_string(l.compression));
+  if (!DepthExists(bits, core)) Refuse("unsupported bit depth " + std::to_string(bits));
+  if (!DepthFits(l.compression, bits)) {
+    Refuse("compression " + std::to_string(l.compression) + " does not go with " + std::to_string(bits) + " bits");
   }
-
-  Layout l;
   l.width = static_cast<int>(width);
   l.height = static_cast<int>(height < 0 ? -height : height);
   l.topDown = height < 0;
   l.bitsPerPixel = static_cast<int>(bits);
-  l.compression = compression;
   if (l.topDown && l.rle()) Refuse("top-down rows cannot be compressed");
-  if (bits >= 16) ReadMasks(l, head, headerSize);
 
-  l.pixelOffset = u32(10);
-  if (l.pixelOffset < headersEnd) Refuse("pixel offset " + std::to_string(l.pixelOffset) + " lies inside the headers");
-  if (l.pixelOffset >= fileSize) Refuse("pixel offset " + std::to_string(l.pixelOffset) + " lies past the end");
+  // A 40-byte header is followed by its three masks when it has them.
+  l.headersEnd = kFileHeaderSize + l.headerSize + (l.headerSize == 40 && l.compression == kBitfields ? 12 : 0);
+  head.Require(l.headersEnd);
+  l.pixelOffset = head.U32(10);
+  const std::string offset = "pixel offset " + std::to_string(l.pixelOffset);
+  if (l.pixelOffset < l.headersEnd) Refuse(offset + " lies inside the headers");
+  if (l.pixelOffset >= fileSize) Refuse(offset + " lies past the end of the file");
+  return l;
+}
 
-  // A 12-byte header has no colour count: its palette is whatever lies
-  // before the pixels, up to a full one.  Deeper pixels may carry a palette
-  // too; it is never read, but it must still fit.
-  const std::uint64_t entrySize = core ? 3 : 4;
-  const std::uint64_t fullPalette = bits <= 8 ? std::uint64_t{1} << bits : 0;
-  const std::uint64_t colours = core ? std::min(fullPalette, (l.pixelOffset - headersEnd) / 3)
-                                     : (u32(46) != 0 ? u32(46) : fullPalette);
-  if (bits <= 8 && colours > fullPalette) {
-    Refuse("a palette of " + std::to_string(colours) + " colours is too large for " + std::to_string(bits) + " bits");
+// The fixed masks, unless the file gives its own, which must be valid: from
+// 52 bytes on they are part of the header, and from 56 on with alpha.
+void ReadMasks(Layout& l, const Head& head) {
+  std::array<std::uint32_t, 4> m = l.bitsPerPixel == 16 ? std::array<std::uint32_t, 4>{0x7C00, 0x03E0, 0x001F, 0}
+                                                        : std::array<std::uint32_t, 4>{0xFF0000, 0xFF00, 0xFF, 0};
+  if (l.compression == kBitfields) {
+    for (std::size_t i = 0; i < (l.headerSize >= 56 ? 4u : 3u); ++i) m[i] = head.U32(54 + 4 * i);
+    const auto valid = [&](std::uint32_t mask) { return IsValidMask(mask, l.bitsPerPixel); };
+    const bool disjoint = std::popcount(m[0] | m[1] | m[2] | m[3]) ==
+                          std::popcount(m[0]) + std::popcount(m[1]) + std::popcount(m[2]) + std::popcount(m[3]);
+    if (!valid(m[0]) || !valid(m[1]) || !valid(m[2]) || (m[3] != 0 && !valid(m[3])) || !disjoint) {
+      Refuse("colour masks " + Hex(m[0]) + " " + Hex(m[1]) + " " + Hex(m[2]) + " " + Hex(m[3]) + " are not valid for " +
+             std::to_string(l.bitsPerPixel) + " bits");
+    }
   }
-  if (headersEnd + colours * entrySize > l.pixelOffset) {
+  for (int i = 0; i < 3; ++i) l.channels[i] = Channel(m[i]);
+}
+
+// A 12-byte header has no colour count: its palette is whatever lies before
+// the pixels, up to a full one.  Deeper pixels may carry a palette too; it
+// is never read, but it must still fit before the pixels.
+void ReadPalette(Layout& l, const Head& head) {
+  const std::uint64_t entrySize = l.core() ? 3 : 4;
+  const std::uint64_t full = l.bitsPerPixel <= 8 ? std::uint64_t{1} << l.bitsPerPixel : 0;
+  const std::uint64_t declared = l.core() ? 0 : head.U32(46);
+  const std::uint64_t colours = l.core()        ? std::min(full, (l.pixelOffset - l.headersEnd) / 3)
+                                : declared != 0 ? declared
+                                                : full;
+  if (l.bitsPerPixel <= 8 && colours > full) {
+    Refuse("a palette of " + std::to_string(colours) + " colours is too large for " + std::to_string(l.bitsPerPixel) +
+           " bits");
+  }
+  if (l.headersEnd + colours * entrySize > l.pixelOffset) {
     Refuse("a palette of " + std::to_string(colours) + " colours does not fit before the pixels");
   }
-  if (bits <= 8) {
-    if (colours == 0) Refuse("the palette is empty");
-    require(headersEnd + colours * entrySize);
-    for (std::uint64_t i = 0; i < colours; ++i) {
-      const std::byte* entry = head.data() + headersEnd + i * entrySize;
-      l.palette.push_back(Le(entry, 3));  // blue, green, red: 0x00RRGGBB
-    }
+  if (l.bitsPerPixel > 8) return;
+  if (colours == 0) Refuse("the palette is empty");
+  for (std::uint64_t i = 0; i < colours; ++i) {
+    l.palette.push_back(head.Field(l.headersEnd + i * entrySize, 3));  // blue, green, red: 0x00RRGGBB
   }
+}
 
-  const std::uint64_t pixels = static_cast<std::uint64_t>(l.width) * static_cast<std::uint64_t>(l.height);
+// How much of the file the decoders read.  Uncompressed rows must all be
+// there.  No sensible RLE stream spends more than 4 bytes on a pixel (a
+// one-pixel jump) or on ending a row, so bytes past that are never read.
+void MeasureData(Layout& l, std::uint64_t fileSize) {
+  const std::uint64_t rows = l.height;
   if (l.rle()) {
-    // No sensible stream spends more than 4 bytes on a pixel (a one-pixel
-    // jump) or on ending a row; bytes past that are never read.
-    l.bytesNeeded = std::min(fileSize, l.pixelOffset + 4 * (pixels + l.height) + 2);
-  } else {
-    l.rowSize = (static_cast<std::uint64_t>(l.width) * bits + 31) / 32 * 4;
-    l.bytesNeeded = l.pixelOffset + l.rowSize * l.height;
-    if (l.bytesNeeded > fileSize) {
-      Refuse("a " + std::to_string(l.width) + "x" + std::to_string(l.height) + " picture of " + std::to_string(bits) +
-             "-bit pixels needs " + std::to_string(l.bytesNeeded) + " bytes, the file has " + std::to_string(fileSize));
-    }
+    l.bytesNeeded = std::min(fileSize, l.pixelOffset + 4 * (static_cast<std::uint64_t>(l.width) + 1) * rows + 2);
+    return;
   }
+  l.rowSize = (static_cast<std::uint64_t>(l.width) * l.bitsPerPixel + 31) / 32 * 4;
+  l.bytesNeeded = l.pixelOffset + l.rowSize * rows;
+  if (l.bytesNeeded > fileSize) {
+    Refuse("a " + std::to_string(l.width) + "x" + std::to_string(l.height) + " picture of " +
+           std::to_string(l.bitsPerPixel) + "-bit pixels needs " + std::to_string(l.bytesNeeded) +
+           " bytes, the file has " + std::to_string(fileSize));
+  }
+}
+
+// `bytes` is the start of a file of `fileSize` bytes: all of it, or at least
+// kMaxHeadSize bytes.
+Layout ParseHeader(std::span<const std::byte> bytes, std::uint64_t fileSize) {
+  const Head head(bytes);
+  Layout l = ReadHeader(head, fileSize);
+  if (l.bitsPerPixel >= 16) ReadMasks(l, head);
+  ReadPalette(l, head);
+  MeasureData(l, fileSize);
   return l;
 }
 
 Pixel Lookup(const Layout& l, std::uint32_t index) {
   if (index >= l.palette.size()) {
-    Refuse("pixel index " + std::to_string(index) + " lies beyond the palette of " +
-           std::to_string(l.palette.size()) + " colours");
+    Refuse("pixel index " + std::to_string(index) + " lies beyond the palette of " + std::to_string(l.palette.size()) +
+           " colours");
   }
   return l.palette[index];
 }
@@ -353,34 +378,31 @@ void Put(std::vector<std::byte>& out, std::uint64_t value, int size) {
   for (int i = 0; i < size; ++i) out.push_back(static_cast<std::byte>(value >> (8 * i)));
 }
 
-std::uint64_t RowSize(const TBitmap& bitmap, int bits) {
+std::uint64_t RowSize(const TBitmap& bitmap, std::uint32_t bits) {
   return (static_cast<std::uint64_t>(bitmap.width()) * bits + 31) / 32 * 4;
 }
 
 // The file header and 40-byte header of an uncompressed bottom-up picture,
 // field for field as SDL writes them (no resolution, no important colours).
-std::vector<std::byte> StartFile(const TBitmap& bitmap, int bits, std::size_t colours) {
+std::vector<std::byte> StartFile(const TBitmap& bitmap, std::uint32_t bits, std::uint64_t colours) {
   if (bitmap.width() <= 0 || bitmap.height() <= 0) Refuse("the bitmap is empty");
+  const std::uint64_t width = bitmap.width(), height = bitmap.height();
   const std::uint64_t offset = kFileHeaderSize + 40 + 4 * colours;
-  const std::uint64_t imageSize = RowSize(bitmap, bits) * bitmap.height();
+  const std::uint64_t imageSize = RowSize(bitmap, bits) * height;
   if (offset + imageSize > UINT32_MAX) Refuse("the bitmap is too large for a BMP file");
+  // "BM", file size, reserved, pixel offset; header size, width, height,
+  // planes, depth, compression, image size, resolution, colours used and important.
+  const std::pair<std::uint64_t, int> fields[] = {
+      {0x4D42, 2}, {offset + imageSize, 4}, {0, 4}, {offset, 4},
+      {40, 4}, {width, 4}, {height, 4}, {1, 2}, {bits, 2}, {kRgb, 4},
+      {imageSize, 4}, {0, 4}, {0, 4}, {colours, 4}, {0, 4}};
   std::vector<std::byte> out;
   out.reserve(offset + imageSize);
-  out.push_back(std::byte{'B'});
-  out.push_back(std::byte{'M'});
-  for (const std::uint64_t field : {offset + imageSize, std::uint64_t{0}, offset, std::uint64_t{40}}) Put(out, field, 4);
-  Put(out, bitmap.width(), 4);
-  Put(out, bitmap.height(), 4);
-  Put(out, 1, 2);
-  Put(out, bits, 2);
-  for (const std::uint64_t field : {std::uint64_t{0}, imageSize, std::uint64_t{0}, std::uint64_t{0}, colours,
-                                    std::uint64_t{0}}) {
-    Put(out, field, 4);
-  }
+  for (const auto& [value, size] : fields) Put(out, value, size);
   return out;
 }
 
-void PadRow(std::vector<std::byte>& out, const TBitmap& bitmap, int bits) {
+void PadRow(std::vector<std::byte>& out, const TBitmap& bitmap, std::uint32_t bits) {
   out.resize(out.size() + RowSize(bitmap, bits) - static_cast<std::uint64_t>(bitmap.width()) * bits / 8);
 }
 
