@@ -1,17 +1,6 @@
-// The one exception type the program's platform layer raises.
+// Exception lives in drawing/exception.h; this name forwards there, so that
+// both spellings of the include give the one class.
 
 #pragma once
 
-#include <exception>
-#include <string>
-#include <utility>
-
-class Exception : public std::exception {
- public:
-  explicit Exception(std::string message) : message_(std::move(message)) {}
-  const std::string& Message() const { return message_; }
-  const char* what() const noexcept override { return message_.c_str(); }
-
- private:
-  std::string message_;
-};
+#include "../drawing/exception.h"
