@@ -1,9 +1,11 @@
-#include "entry.h"
+#include "app/entry.h"
 
 #include <exception>
 
-#include "forms.h"
-#include "main.h"
+#include "app/main.h"
+#include "platform/application.h"
+
+namespace app {
 
 int GuardedEntry(const EntrySteps& steps, const std::function<void(const Exception&)>& show) {
   try {
@@ -27,3 +29,5 @@ int ProgramEntry() {
                        [] { Application->Run(); }},
                       [](const Exception& exception) { Application->ShowException(&exception); });
 }
+
+}  // namespace app

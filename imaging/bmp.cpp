@@ -21,6 +21,8 @@
 #include <cstring>
 #include <new>
 
+using drawing::Pixel;
+
 namespace imaging {
 namespace {
 

@@ -4,18 +4,13 @@
 // clicks, a close request, a start without the picture and without a display.
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <numeric>
 #include <optional>
 #include <regex>
@@ -25,8 +20,10 @@
 #include <thread>
 #include <tuple>
 
-#include "canvas.h"
-#include "imagefile.h"
+#include "drawing/canvas.h"
+#include "imaging/image_files.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
 
 // Xlib's macros (None, Bool, Status) clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -34,84 +31,17 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-template <typename Condition>
-bool WaitUntil(Condition condition, Clock::duration timeout) {
-  for (const auto end = Clock::now() + timeout; !condition();) {
-    if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
+using support::ChildProcess;
+using support::Clock;
+using support::ReadFile;
+using support::ScratchFolder;
+using support::WaitUntil;
 
 std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
-
-// A child process, looked up in PATH, with its stderr in a file.  It is
-// killed when it goes out of scope, so a failing test leaves nothing behind.
-class ChildProcess {
- public:
-  ChildProcess(std::vector<std::string> argv, const fs::path& errors) {
-    std::vector<char*> args;
-    for (auto& arg : argv) args.push_back(arg.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int failed = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-  ~ChildProcess() {
-    if (!Running()) return;
-    kill(pid_, SIGTERM);
-    if (!WaitForExit(2s)) kill(pid_, SIGKILL), WaitForExit(2s);
-  }
-
-  bool Running() {
-    int status = 0;
-    if (!status_ && waitpid(pid_, &status, WNOHANG) == pid_)
-      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);  // as a shell reports it
-    return !status_;
-  }
-  // The exit status once the process has ended within `timeout`.
-  std::optional<int> WaitForExit(Clock::duration timeout) {
-    WaitUntil([this] { return !Running(); }, timeout);
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::optional<int> status_;
-};
-
-// A fresh, empty folder that is removed afterwards.
-struct TempFolder {
-  fs::path path;
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "rain-window-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-    path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
 
 // Starts a copy of `program`, kept in a folder of its own, from another empty
 // folder (it must find everything inside itself), with `display` as its only
@@ -158,7 +88,7 @@ class XSession {
   int DisplayNumber() const { return displayNumber_; }
   std::string DisplayName() const { return DisplayNameOf(displayNumber_); }
   Display* Dpy() const { return display_; }
-  const fs::path& Scratch() const { return scratch_.path; }
+  const fs::path& Scratch() const { return scratch_.path(); }
 
   // Starts openbox and waits until it manages the screen.
   void StartWindowManager() {
@@ -260,7 +190,7 @@ class XSession {
     if (children != nullptr) XFree(children);
   }
 
-  TempFolder scratch_;
+  ScratchFolder scratch_;
   std::optional<ChildProcess> server_;
   std::optional<ChildProcess> windowManager_;
   int displayNumber_ = -1;
@@ -282,7 +212,7 @@ const std::vector<FigurePixel>& Figure() {
   static const auto figure = [] {  // read when first needed, not while tests are listed
     std::vector<FigurePixel> pixels;
     TBitmap picture;
-    LoadBmpFile(picture, RAIN_PICTURE_BMP);
+    imaging::LoadBmpFile(picture, RAIN_PICTURE_BMP);
     for (int y = 0; y < std::min(kHeight, picture.height()); ++y)
       for (int x = 0; x < std::min(kWidth, picture.width()); ++x)
         if (picture.Row(y)[x] != picture.TransparentPixel()) pixels.push_back({x, y, picture.Row(y)[x] & 0xFFFFFFu});
@@ -456,10 +386,10 @@ TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
 }
 
 TEST(WithoutDisplay, WritesTheMessageToStderrAndExitsWithStatusOne) {
-  TempFolder folder;
-  ChildProcess rain = Launch(kProgram, folder.path, "");
+  ScratchFolder folder;
+  ChildProcess rain = Launch(kProgram, folder.path(), "");
   EXPECT_EQ(rain.WaitForExit(kStartTimeout), 1);
-  const std::string text = ReadFile(folder.path / "stderr.txt");
+  const std::string text = ReadFile(folder / "stderr.txt");
   EXPECT_TRUE(!text.empty() && text.ends_with("\n")) << "stderr: " << text;
 }
 

@@ -18,6 +18,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using drawing::Pixel;
 using Bytes = std::vector<std::byte>;
 
 Bytes Read(const fs::path& path) {

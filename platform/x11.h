@@ -1,9 +1,11 @@
-// Shared by the platform's own files only: what SDL cannot say to the
-// window manager by itself.
+// Shared by the platform's own files only: what SDL cannot say to an X11
+// window manager or to Xlib by itself.
 
 #pragma once
 
-#include <SDL.h>
+struct SDL_Window;
+
+namespace platform {
 
 struct FrameButtons {
   bool systemMenu;
@@ -27,3 +29,5 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
 // before SDL starts its video system: SDL puts back the handler it found
 // just before it closes its connections, which is when the refusal is read.
 void TolerateWakeupsOfClosedWindows();
+
+}  // namespace platform

@@ -1,8 +1,9 @@
 // Kept apart from the rest: the X11 headers define macros such as None and
 // Window that clash with ordinary names.
 
-#include "windowhints.h"
+#include "platform/x11.h"
 
+#include <SDL.h>
 #include <SDL_syswm.h>
 
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -11,7 +12,9 @@
 #include <X11/Xproto.h>
 #endif
 
-void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
+namespace platform {
+
+void SetFrameButtons([[maybe_unused]] SDL_Window* window, [[maybe_unused]] const FrameButtons& buttons) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
@@ -50,9 +53,6 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
   XChangeProperty(display, info.info.x11.window, motifHints, motifHints, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(hints), 5);
   XFlush(display);
-#else
-  (void)window;
-  (void)buttons;
 #endif
 }
 
@@ -75,3 +75,5 @@ void TolerateWakeupsOfClosedWindows() {
   if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
 #endif
 }
+
+}  // namespace platform

@@ -1,0 +1,63 @@
+// The application object: starts the display, owns the forms, and runs the
+// message loop that delivers their events and their timers' events.
+
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "drawing/exception.h"
+#include "platform/component.h"
+#include "platform/form.h"
+
+union SDL_Event;
+
+class TApplication : public TComponent {
+ public:
+  TApplication();
+  ~TApplication() override;
+
+  // The program's name as the desktop sees it: the title of its message
+  // boxes and the class of its windows (WM_CLASS "rain", which the desktop
+  // entry's StartupWMClass names).  Fixed here rather than taken from the
+  // executable's file name, so every build of the program looks the same to
+  // the desktop.
+  std::string Title = "Rain";
+  std::string WindowClass = "rain";
+
+  // Starts the display and the timers.  Throws Exception when there is no
+  // display to show windows on.
+  void Initialize();
+
+  // Creates a form owned by the application and stores it in *reference; the
+  // first form created is the main form.
+  template <typename T>
+  void CreateForm(T** reference) {
+    T* form = new T(this);
+    *reference = form;
+    if (mainForm_ == nullptr) mainForm_ = form;
+  }
+
+  TForm* MainForm() const { return mainForm_; }
+
+  // Shows the main form and delivers events until it is closed (or Terminate
+  // is called).  Exceptions from event handlers leave Run.
+  void Run();
+  void Terminate() { terminated_ = true; }
+
+  // Shows the message in a message box titled "<Title> - error"; when no box
+  // can be shown, prints it on stderr.
+  void ShowException(const Exception* exception);
+
+ private:
+  void Dispatch(const SDL_Event& event);
+  TForm* FormOfWindow(std::uint32_t windowId) const;
+  void PresentChangedForms();
+  void Shutdown();
+
+  TForm* mainForm_ = nullptr;
+  bool initialized_ = false;
+  bool terminated_ = false;
+};
+
+extern TApplication* const Application;
