@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   # build
   g++ cmake ninja-build pkg-config
-  # the program: window, events, timer, message box, BMP decoding
+  # the program: window, events, timer, message box
   libsdl2-dev
   # window description parsing; PNG output of the frame tool
   nlohmann-json3-dev libpng-dev
