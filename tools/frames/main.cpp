@@ -92,7 +92,8 @@ std::string FindOutputClash(const FramesOptions& options) {
   std::optional<FileIdentity> picture;
   if (options.picturePath) {
     picture = IdentityOf(*options.picturePath);
-    if (const auto frame = FrameThatTakes(*picture, options)) return frameFile("--picture", *options.picturePath, *frame);
+    const auto frame = FrameThatTakes(*picture, options);
+    if (frame) return frameFile("--picture", *options.picturePath, *frame);
   }
   if (options.tracePath) {
     const FileIdentity trace = IdentityOf(*options.tracePath);
