@@ -74,11 +74,11 @@ class SignalsBlocked {
     sigset_t blocked;
     sigemptyset(&blocked);
     for (const int signal : kCleanUpSignals) sigaddset(&blocked, signal);
-    sigprocmask(SIG_BLOCK, &blocked, &previous_);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous_);
   }
   SignalsBlocked(const SignalsBlocked&) = delete;
   SignalsBlocked& operator=(const SignalsBlocked&) = delete;
-  ~SignalsBlocked() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
  private:
   sigset_t previous_;
