@@ -2,9 +2,12 @@
 # user find there: the program, a valid desktop entry named after the
 # AppStream component that starts it, its icon at both sizes, AppStream
 # metadata that validates without network access, and a manual page that
-# renders without warnings.
+# renders without warnings and documents exactly the options the program's
+# --help lists.
 #
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -P check-install.cmake
+
+cmake_minimum_required(VERSION 3.25)
 
 if(NOT BUILD_DIR OR NOT PREFIX)
   message(FATAL_ERROR "BUILD_DIR and PREFIX must be set")
@@ -86,5 +89,31 @@ foreach(size word IN ZIP_LISTS sizes words)
     message(FATAL_ERROR "${png} is not a ${size} x ${size} PNG")
   endif()
 endforeach()
+
+# The options the installed program lists (its --help gives each a line of
+# its own, indented by two spaces) are the options the manual page's OPTIONS
+# section describes, one tagged paragraph each.  The page is rendered on one
+# long line per paragraph without hyphenation, so no option is split.
+execute_process(COMMAND "${PREFIX}/bin/${exec}" --help RESULT_VARIABLE status OUTPUT_VARIABLE help)
+string(REGEX MATCHALL "\n  --[a-z][a-z-]*" listed "\n${help}")
+list(TRANSFORM listed REPLACE "^\n  " "")
+if(NOT status EQUAL 0 OR NOT "--help" IN_LIST listed)
+  message(FATAL_ERROR "${exec} --help (${status}) lists no options:\n${help}")
+endif()
+execute_process(COMMAND groff -man -Tascii -P-cbu -rLL=1000n -rHY=0 "${manual}" OUTPUT_VARIABLE page)
+string(FIND "${page}" "\nOPTIONS\n" start)
+if(start EQUAL -1)
+  message(FATAL_ERROR "${manual} has no OPTIONS section")
+endif()
+string(SUBSTRING "${page}" ${start} -1 section)
+string(REGEX REPLACE "^\nOPTIONS\n" "" section "${section}")
+string(REGEX REPLACE "\n[A-Z].*" "" section "${section}")  # up to the next section
+string(REGEX MATCHALL "\n       --[a-z][a-z-]*" described "\n${section}")
+list(TRANSFORM described REPLACE "^\n +" "")
+list(SORT listed)
+list(SORT described)
+if(NOT listed STREQUAL described)
+  message(FATAL_ERROR "${exec} --help lists the options ${listed}, but its manual page describes ${described}")
+endif()
 
 message(STATUS "Installed and valid under ${PREFIX}")
