@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "drawing/scale.h"
-#include "imaging/image_files.h"
+#include "imaging/bmp.h"
 #include "platform/application.h"
 #include "platform/x11.h"
 
@@ -40,6 +40,13 @@ void SetIcon(SDL_Window* window) {
   if (surface == nullptr) throw Exception("Cannot make the window's icon: " + SdlError());
   SDL_SetWindowIcon(window, surface);
   SDL_FreeSurface(surface);
+}
+
+// Ctrl+Q and Ctrl+W, the keys that close a desktop window; with Shift, Alt
+// or the logo key held they are other shortcuts.
+bool IsCloseKey(const SDL_Keysym& key) {
+  const bool ctrlOnly = (key.mod & KMOD_CTRL) != 0 && (key.mod & (KMOD_SHIFT | KMOD_ALT | KMOD_GUI)) == 0;
+  return ctrlOnly && (key.sym == SDLK_q || key.sym == SDLK_w);
 }
 
 }  // namespace
@@ -236,8 +243,10 @@ void TForm::HandleEvent(const SDL_Event& event) {
         default: return;
       }
     case SDL_KEYDOWN:
-      // A full screen has no frame to close it with.
-      if (event.key.keysym.sym == SDLK_ESCAPE && Presentation.kind == platform::Presentation::kFullScreen) Close();
+      // A full screen has no frame to close it with, so Escape closes it too.
+      if (IsCloseKey(event.key.keysym) ||
+          (event.key.keysym.sym == SDLK_ESCAPE && Presentation.kind == platform::Presentation::kFullScreen))
+        Close();
       return;
     case SDL_MOUSEBUTTONDOWN:
       if (event.button.button == SDL_BUTTON_LEFT) window_->leftButtonDown = true;

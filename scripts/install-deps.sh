@@ -12,8 +12,8 @@ set -euo pipefail
 run_packages=(
   # build
   g++ cmake ninja-build pkg-config
-  # the program: window, events, timer, message box, BMP decoding; Xlib for
-  # the window manager hints
+  # the program: window, events, timer, message box; Xlib for the window
+  # manager hints
   libsdl2-dev libx11-dev
   # window description parsing; PNG output of the frame tool
   nlohmann-json3-dev libpng-dev

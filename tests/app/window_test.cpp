@@ -1,7 +1,8 @@
 // The real program in a private X server (Xvfb, and openbox where a window
 // manager matters), started as a user starts it and watched and handled from
 // outside as a user and a window manager would: its window, its animation,
-// clicks, a close request, a start without the picture and without a display.
+// clicks and keys, a close request, its command line, a start without the
+// picture and without a display.
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -45,12 +46,13 @@ using support::WaitUntil;
 
 std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
 
-// Starts a copy of `program`, kept in a folder of its own, from another empty
-// folder (it must find everything inside itself), with `display` as its only
-// display or none at all, with `settings` (NAME=value) in its environment and
-// `arguments` on its command line; its stderr goes to folder/stderr.txt.
+// Starts a copy of `program` with `args`, kept in a folder of its own, from
+// another empty folder (it must find everything inside itself), with
+// `display` as its only display or none at all and `settings` (NAME=value)
+// in its environment; its stdout and stderr go to folder/stdout.txt and
+// folder/stderr.txt.
 ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::string& display,
-                    const std::vector<std::string>& settings = {}, const std::vector<std::string>& arguments = {}) {
+                    const std::vector<std::string>& args = {}, const std::vector<std::string>& settings = {}) {
   fs::create_directories(folder / "bin");
   fs::create_directories(folder / "home");
   const fs::path copy = folder / "bin" / program.filename();
@@ -61,8 +63,8 @@ ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::
   if (!display.empty()) argv.push_back("DISPLAY=" + display);
   argv.insert(argv.end(), settings.begin(), settings.end());
   argv.push_back(copy.string());
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return ChildProcess(argv, folder / "stderr.txt");
+  argv.insert(argv.end(), args.begin(), args.end());
+  return ChildProcess(argv, folder / "stderr.txt", folder / "stdout.txt");
 }
 
 using Rect = std::array<int, 4>;  // left, top, width, height
@@ -159,15 +161,17 @@ class XSession {
   std::vector<long> Cardinals(Window window, const char* name) { return Property<long>(window, name); }
 
   // Moves the pointer to (x, y) on the screen, then presses and releases a
-  // mouse button or, when `key` is set, that key.
-  void PointAndPress(int x, int y, unsigned button, KeySym key = 0) {
+  // mouse button or, when `keys` are given, those keys together: pressed in
+  // order, released in reverse, as a user types Ctrl+Q.
+  void PointAndPress(int x, int y, unsigned button, const std::vector<KeySym>& keys = {}) {
     XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    const auto press = [&](Bool down, unsigned long delay) {
-      if (key != 0) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), down, delay);
-      else XTestFakeButtonEvent(display_, button, down, delay);
-    };
-    press(True, CurrentTime);
-    press(False, 50);
+    if (keys.empty()) {
+      XTestFakeButtonEvent(display_, button, True, CurrentTime);
+      XTestFakeButtonEvent(display_, button, False, 50);
+    }
+    for (KeySym key : keys) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), True, CurrentTime);
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+      XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, *key), False, 50);
     XSync(display_, False);
   }
 
@@ -274,7 +278,7 @@ void WaitForRain(XSession& x, ChildProcess& rain, Window& window) {
       << "the figure never showed in the window";
 }
 
-TEST(RainWindow, ShowsItsFixedSizeAnimatedWindowWithIconAndIgnoresClicks) {
+TEST(RainWindow, ShowsItsFixedSizeAnimatedWindowWithIconAndIgnoresClicksAndOtherKeys) {
   XSession x;
   ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
   Window window = 0;
@@ -308,8 +312,12 @@ TEST(RainWindow, ShowsItsFixedSizeAnimatedWindowWithIconAndIgnoresClicks) {
   // On the figure, on the sky and in the far corner, with each button.
   for (const auto& [cx, cy] : {std::pair{400, 400}, {50, 50}, {783, 494}})
     for (unsigned button : {1u, 2u, 3u}) x.PointAndPress(kLeft + cx, kTop + cy, button);
+  // Only Ctrl+Q and Ctrl+W end it.
+  for (const auto& keys : std::vector<std::vector<KeySym>>{
+           {XK_q}, {XK_w}, {XK_Escape}, {XK_Control_L, XK_a}, {XK_Control_L, XK_Shift_L, XK_q}})
+    x.PointAndPress(kLeft + 400, kTop + 200, 0, keys);
   std::this_thread::sleep_for(300ms);
-  ASSERT_TRUE(rain.Running()) << "a click ended the program";
+  ASSERT_TRUE(rain.Running()) << "a click or a key ended the program";
   EXPECT_EQ(x.ClientRectOnScreen(window), kClient);
   EXPECT_EQ(x.TitledWindows().size(), 1u) << "a click opened another window";
   ExpectAnimatedFigureInPlace(x, window);
@@ -341,6 +349,53 @@ TEST(RainWindow, UnderAWindowManagerKeepsItsPlaceAndClosesWithStatusZero) {
   EXPECT_EQ(rain.WaitForExit(2s), 0) << ReadFile(x.Scratch() / "stderr.txt");
 }
 
+class CloseKey : public ::testing::TestWithParam<KeySym> {};
+
+// Typed in the window as a user types them, without a window manager to
+// turn them into a close request.
+TEST_P(CloseKey, WithCtrlEndsTheProgramWithStatusZero) {
+  XSession x;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
+  Window window = 0;
+  ASSERT_NO_FATAL_FAILURE(WaitForRain(x, rain, window));
+  x.PointAndPress(kLeft + 400, kTop + 200, 0, {XK_Control_R, GetParam()});
+  EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+}
+
+INSTANTIATE_TEST_SUITE_P(QAndW, CloseKey, ::testing::Values(XK_q, XK_w),
+                         [](const auto& info) { return std::string(XKeysymToString(info.param)); });
+
+struct Arguments {
+  std::vector<std::string> args;
+  int status;
+  std::string out;     // the start of stdout
+  std::string errors;  // a part of the one line on stderr; empty for none
+};
+void PrintTo(const Arguments& a, std::ostream* os) { *os << testing::PrintToString(a.args); }
+
+class CommandLine : public ::testing::TestWithParam<Arguments> {};
+
+// Asking for help or mistyping opens nothing at all, not even for a moment.
+TEST_P(CommandLine, AnswersWithoutCreatingAWindow) {
+  XSession x;
+  XSelectInput(x.Dpy(), DefaultRootWindow(x.Dpy()), SubstructureNotifyMask);
+  XSync(x.Dpy(), False);
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), GetParam().args);
+  EXPECT_EQ(rain.WaitForExit(kStartTimeout), GetParam().status);
+  EXPECT_TRUE(ReadFile(x.Scratch() / "stdout.txt").starts_with(GetParam().out));
+  const std::string errors = ReadFile(x.Scratch() / "stderr.txt");
+  EXPECT_EQ(support::Lines(errors).size(), GetParam().errors.empty() ? 0u : 1u) << errors;
+  EXPECT_NE(errors.find(GetParam().errors), std::string::npos) << errors;
+  XSync(x.Dpy(), False);
+  XEvent event;
+  EXPECT_FALSE(XCheckTypedEvent(x.Dpy(), CreateNotify, &event)) << "a window was created";
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CommandLine,
+                         ::testing::Values(Arguments{{"--version"}, 0, "rainstorm " RAIN_VERSION "\n", ""},
+                                           Arguments{{"--help"}, 0, "Usage: rainstorm [OPTION]...\n", ""},
+                                           Arguments{{"--fulscreen"}, 2, "", "'--fulscreen' (try rainstorm --help)"}));
+
 TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
   XSession x;
   // The program talks to the server through xtrace, which records the text
@@ -371,7 +426,7 @@ TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
       // Let it draw, then do what a user does: point at it and press Enter.
       std::this_thread::sleep_for(300ms);
       const Rect box = x.ClientRectOnScreen(windows[0].first);
-      x.PointAndPress(box[0] + box[2] / 2, box[1] + box[3] / 2, 0, XK_Return);
+      x.PointAndPress(box[0] + box[2] / 2, box[1] + box[3] / 2, 0, {XK_Return});
       dismissed = true;
     }
     std::this_thread::sleep_for(20ms);
@@ -486,7 +541,7 @@ TEST_P(ScaledWindow, ShowsEachPixelAsATwoByTwoBlockAtTwiceThePlace) {
     XChangeProperty(x.Dpy(), DefaultRootWindow(x.Dpy()), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(resources), static_cast<int>(std::strlen(resources)));
   XSync(x.Dpy(), False);
-  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), GetParam().settings, GetParam().arguments);
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), GetParam().arguments, GetParam().settings);
   Window window = 0;
   ASSERT_TRUE(WaitUntil([&] {
     for (const auto& [found, title] : x.TitledWindows()) window = title == "Rain" ? found : window;
@@ -506,7 +561,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FullScreen, CoversTheScreenWithTheViewCentredAtTwiceItsSizeAndEndsOnEscape) {
   XSession x("1920x1080");
   x.StartWindowManager();
-  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {}, {"--fullscreen"});
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--fullscreen"});
   Window window = 0;
   ASSERT_TRUE(WaitUntil([&] {
     for (const auto& [found, title] : x.TitledWindows()) window = title == "Rain" ? found : window;
@@ -540,7 +595,7 @@ TEST(ForeignWindow, FitsTheViewIntoTheWindowAndFollowsItsSizeUntilSigterm) {
   const Window window = MakeWindow(x, 1024, 768);
   std::ostringstream id;
   id << "0x" << std::hex << window;
-  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {}, {"--window-id", id.str()});
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--window-id", id.str()});
   ExpectViewIn(x, window, Fitted(1, 1024, 768, 0, 0));
   ExpectNoInputTaken(x, window);
   XResizeWindow(x.Dpy(), window, 1700, 1100);
@@ -556,7 +611,7 @@ TEST(ForeignWindow, FitsTheViewIntoTheWindowAndFollowsItsSizeUntilSigterm) {
 TEST(ScreensaverWindow, DrawsOnTheRootOrTheNamedPreviewAndEndsWhenItIsDestroyed) {
   XSession x;
   const Window root = DefaultRootWindow(x.Dpy());
-  ChildProcess onRoot = Launch(kProgram, x.Scratch(), x.DisplayName(), {}, {"--root"});
+  ChildProcess onRoot = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"});
   ExpectViewIn(x, root, Fitted(1, 1280, 1024, 0, 0));
   ExpectNoInputTaken(x, root);
   onRoot.Signal(SIGINT);
@@ -565,8 +620,8 @@ TEST(ScreensaverWindow, DrawsOnTheRootOrTheNamedPreviewAndEndsWhenItIsDestroyed)
   // A preview smaller than the view gets it shrunk, nearest pixel, keeping
   // its proportions: 200 x 126.
   const Window preview = MakeWindow(x, 200, 150);
-  ChildProcess inPreview = Launch(kProgram, x.Scratch(), x.DisplayName(),
-                                  {"XSCREENSAVER_WINDOW=" + std::to_string(preview)}, {"--root"});
+  ChildProcess inPreview = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"},
+                                  {"XSCREENSAVER_WINDOW=" + std::to_string(preview)});
   ExpectViewIn(x, preview, Fitted(0, 200, 150, 200, 126), 0.8);
   XDestroyWindow(x.Dpy(), preview);
   XSync(x.Dpy(), False);

@@ -61,6 +61,10 @@ class ChildProcess {
     if (!WaitForExit(std::chrono::seconds(2))) kill(pid_, SIGKILL), WaitForExit(std::chrono::seconds(2));
   }
 
+  void Signal(int signal) {
+    if (Running()) kill(pid_, signal);
+  }
+
   bool Running() {
     int status = 0;
     if (!status_ && waitpid(pid_, &status, WNOHANG) == pid_)
