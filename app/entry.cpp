@@ -1,8 +1,10 @@
 #include "app/entry.h"
 
+#include <cstdlib>
 #include <exception>
 
 #include "app/main.h"
+#include "app/screen.h"
 #include "platform/application.h"
 
 namespace app {
@@ -23,9 +25,23 @@ int GuardedEntry(const EntrySteps& steps, const std::function<void(const Excepti
   return 1;
 }
 
-int ProgramEntry() {
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+int ProgramEntry(const CommandLine& options) {
   return GuardedEntry({[] { Application->Initialize(); },
-                       [] { Application->CreateForm(&fMain); },
+                       [&] {
+                         Application->CreateForm(&fMain);
+                         fMain->Presentation = ChoosePresentation(
+                             options.screen, Environment("GDK_SCALE"), Environment("XSCREENSAVER_WINDOW"),
+                             Application->Desktop(), fMain->ClientWidth, fMain->ClientHeight);
+                       },
                        [] { Application->Run(); }},
                       [](const Exception& exception) { Application->ShowException(&exception); });
 }

@@ -3,24 +3,19 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <string>
-#include <type_traits>
 
 #include "drawing/exception.h"
 
 namespace app {
 namespace {
 
-// A number that is all of `text`, in `base`; nothing for anything else.
+// A decimal number that is all of `text`; nothing for anything else.
 template <typename Number>
-std::optional<Number> WholeNumber(std::string_view text, int base = 10) {
+std::optional<Number> WholeNumber(std::string_view text) {
   Number value{};
   const char* const last = text.data() + text.size();
-  const auto [end, error] = [&] {
-    if constexpr (std::is_floating_point_v<Number>) return std::from_chars(text.data(), last, value);
-    else return std::from_chars(text.data(), last, value, base);
-  }();
+  const auto [end, error] = std::from_chars(text.data(), last, value);
   if (text.empty() || error != std::errc() || end != last) return std::nullopt;
   return value;
 }
@@ -40,13 +35,6 @@ int DesktopWindowScale(std::string_view gdkScale, std::string_view xftDpi, int u
   };
   while (scale > 1 && !fits(scale)) --scale;
   return scale;
-}
-
-std::optional<unsigned long> ParseWindowId(std::string_view text) {
-  const bool hex = text.starts_with("0x") || text.starts_with("0X");
-  const auto id = hex ? WholeNumber<std::uint64_t>(text.substr(2), 16) : WholeNumber<std::uint64_t>(text);
-  if (!id || *id == 0 || *id > 0xFFFFFFFFu) return std::nullopt;
-  return static_cast<unsigned long>(*id);
 }
 
 platform::Presentation ChoosePresentation(const ScreenOptions& options, std::string_view gdkScale,

@@ -1,9 +1,9 @@
-// The scale a window opens at without --scale, and the window ids the
-// command line accepts.
+// The scale a window opens at without --scale, and how the options and the
+// desktop choose where the animation is shown.
 
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <tuple>
 
 #include "app/screen.h"
 
@@ -47,13 +47,27 @@ INSTANTIATE_TEST_SUITE_P(
                       ScaleCase{"", "288", 2351, 1600, 2},       // 3x is one column short
                       ScaleCase{"3", "", 0, 0, 3}));             // unknown screen limits nothing
 
-TEST(ParseWindowIdTest, TakesDecimalAndHexIdsOnly) {
-  for (const auto& [text, id] : {std::pair<const char*, unsigned long>{"12345", 12345}, {"0x2a00007", 0x2a00007},
-                                 {"0X1F", 0x1F}, {"4294967295", 0xFFFFFFFFu}, {"0xffffffff", 0xFFFFFFFFu}})
-    EXPECT_EQ(app::ParseWindowId(text), std::optional(id)) << text;
-  for (const char* text : {"", "0", "0x", "0x0", "-5", "+5", "12a", " 12", "0x1g", "4294967296", "0x100000000",
-                           "99999999999999999999999"})
-    EXPECT_EQ(app::ParseWindowId(text), std::nullopt) << "'" << text << "'";
+// The options win over the desktop; --root falls back to the root window.
+TEST(ChoosePresentationTest, FollowsTheOptionsThenTheDesktop) {
+  using platform::Presentation;
+  const platform::DesktopScreen desktop{2560, 1600, "192"};
+  using Options = app::ScreenOptions;
+  const auto choose = [&](void (*set)(Options&), const char* screensaver = "") {
+    Options options;
+    set(options);
+    const Presentation p = app::ChoosePresentation(options, "", screensaver, desktop, 784, 495);
+    return std::tuple(p.kind, p.kind == Presentation::kWindow ? p.scale : 0, p.foreignWindow);
+  };
+  EXPECT_EQ(choose([](Options&) {}), std::tuple(Presentation::kWindow, 2, 0ul));
+  EXPECT_EQ(choose([](Options& o) { o.scale = 3; }), std::tuple(Presentation::kWindow, 3, 0ul));
+  EXPECT_EQ(choose([](Options& o) { o.scale = 1; }), std::tuple(Presentation::kWindow, 1, 0ul));
+  EXPECT_EQ(choose([](Options& o) { o.fullScreen = true; }), std::tuple(Presentation::kFullScreen, 0, 0ul));
+  EXPECT_EQ(choose([](Options& o) { o.root = true; }), std::tuple(Presentation::kForeignWindow, 0, 0ul));
+  EXPECT_EQ(choose([](Options& o) { o.root = true; }, "0x400007"),
+            std::tuple(Presentation::kForeignWindow, 0, 0x400007ul));
+  EXPECT_EQ(choose([](Options& o) { o.windowId = 77; }, "0x400007"),
+            std::tuple(Presentation::kForeignWindow, 0, 77ul));
+  EXPECT_THROW(choose([](Options& o) { o.root = true; }, "window"), Exception);
 }
 
 }  // namespace

@@ -568,7 +568,7 @@ TEST(FullScreen, CoversTheScreenWithTheViewCentredAtTwiceItsSizeAndEndsOnEscape)
     return window != 0 && x.ClientRectOnScreen(window) == Rect{0, 0, 1920, 1080};
   }, kStartTimeout)) << ReadFile(x.Scratch() / "stderr.txt");
   ExpectViewIn(x, window, Fitted(2, 1920, 1080, 0, 0));
-  x.PointAndPress(960, 540, 0, XK_Escape);
+  x.PointAndPress(960, 540, 0, {XK_Escape});
   EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
 }
 

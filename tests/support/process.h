@@ -71,9 +71,6 @@ class ChildProcess {
       status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);  // as a shell reports it
     return !status_;
   }
-  void Signal(int signal) {
-    if (Running()) kill(pid_, signal);
-  }
   // The exit status once the process has ended within `timeout`.
   std::optional<int> WaitForExit(Clock::duration timeout) {
     WaitUntil([this] { return !Running(); }, timeout);
