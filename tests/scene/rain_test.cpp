@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -117,6 +119,50 @@ TEST_F(RainTest, AStrikeFadesThroughFiftyOneGreysBackToDark) {
   }
   for (int i = 0; i < 61; ++i) EXPECT_EQ(levels[i], std::max(255 - 5 * i, 0)) << "frame " << i;
   EXPECT_EQ(rain.flash, 0);
+}
+
+TEST_F(RainTest, WithoutLightningAStrikeDrawLandsNothingYetIsMade) {
+  rain.lightning = false;
+  ScriptedRandom s;
+  for (std::uint32_t draw : {0u, 4u, 999u}) ScriptFrame(s, draw);
+  for (int i = 0; i < 3; ++i) {
+    rain.NextFrame(frame.Canvas, &picture);
+    EXPECT_EQ(frame.GetPixel(700, 100), clBlack) << "frame " << i;
+    EXPECT_EQ(rain.skyLevel + rain.flash, 0) << "frame " << i;
+  }
+  EXPECT_EQ(s.left(), 0u) << "every scripted draw is taken, the lightning draw included";
+}
+
+// The sky level and a fingerprint of every drop, frame by frame, of a
+// seeded run that only moves (the canvas without pixels clips all painting).
+std::vector<std::pair<int, std::uint64_t>> Watch(bool lightning, const TBitmap& picture, int frames) {
+  scene::SeedRandom(11);
+  Rain rain;
+  rain.lightning = lightning;
+  TCanvas nowhere;
+  std::vector<std::pair<int, std::uint64_t>> watched;
+  for (int f = 0; f < frames; ++f) {
+    rain.NextFrame(&nowhere, &picture);
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    const auto mix = [&hash](const auto& drops) {
+      for (const Drop& d : drops)
+        for (int v : {d.x, d.y, d.drift, d.speed, d.size}) hash = (hash ^ static_cast<unsigned>(v)) * 0x100000001B3ull;
+    };
+    mix(rain.drops);
+    mix(rain.farDrops);
+    watched.emplace_back(rain.skyLevel, hash ^ rain.drops.size() << 32 ^ rain.farDrops.size());
+  }
+  return watched;
+}
+
+TEST_F(RainTest, WithoutLightningTheSkyStaysDarkAndTheDropsAreThoseOfTheLitRun) {
+  constexpr int frames = 20000;  // five minutes of rain, about 40 strikes
+  const auto lit = Watch(true, picture, frames);
+  const auto calm = Watch(false, picture, frames);
+  ASSERT_GT(std::ranges::count(lit, 255, &std::pair<int, std::uint64_t>::first), 10) << "the seed must strike";
+  for (int f = 0; f < frames; ++f) {
+    ASSERT_EQ(calm[f], std::pair(0, lit[f].second)) << "frame " << f;
+  }
 }
 
 TEST_F(RainTest, EachFrameDrawsLightningThenTwoFarThenFiveNearDrops) {
