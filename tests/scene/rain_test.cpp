@@ -156,7 +156,7 @@ std::vector<std::pair<int, std::uint64_t>> Watch(bool lightning, const TBitmap& 
 }
 
 TEST_F(RainTest, WithoutLightningTheSkyStaysDarkAndTheDropsAreThoseOfTheLitRun) {
-  constexpr int frames = 20000;  // five minutes of rain, about 40 strikes
+  constexpr int frames = 20000;  // five minutes of rain, with dozens of strikes
   const auto lit = Watch(true, picture, frames);
   const auto calm = Watch(false, picture, frames);
   ASSERT_GT(std::ranges::count(lit, 255, &std::pair<int, std::uint64_t>::first), 10) << "the seed must strike";
