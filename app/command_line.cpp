@@ -72,6 +72,11 @@ constexpr Option Options[] = {
        line.screen.windowId = ParseWindowId(value);
        return line.screen.windowId ? std::string() : "--window-id needs a window id, not " + Shown(value);
      }},
+    {"--no-lightning", "", "never flash the sky with lightning; the rain stays the same",
+     [](CommandLine& line, std::string_view) {
+       line.lightning = false;
+       return std::string();
+     }},
 };
 
 ParsedCommandLine Failure(std::string message) {

@@ -27,6 +27,7 @@ struct CommandLine {
   bool help = false;
   bool version = false;
   ScreenOptions screen;
+  bool lightning = true;  // false: --no-lightning
 };
 
 // One row of the option table.

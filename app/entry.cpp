@@ -38,6 +38,7 @@ int ProgramEntry(const CommandLine& options) {
   return GuardedEntry({[] { Application->Initialize(); },
                        [&] {
                          Application->CreateForm(&fMain);
+                         rain->lightning = options.lightning;
                          fMain->Presentation = ChoosePresentation(
                              options.screen, Environment("GDK_SCALE"), Environment("XSCREENSAVER_WINDOW"),
                              Application->Desktop(), fMain->ClientWidth, fMain->ClientHeight);

@@ -61,20 +61,21 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{"--size="}, Action::UsageError, "--size needs a value", WithValue},
         Case{{"--size", "--help"}, Action::UsageError, "--size needs a value", WithValue}));
 
-// Each screen option lands in its own field.
+// Each screen option lands in its own field, and --no-lightning goes with
+// any of them.
 TEST(CommandLineScreen, EachOptionSetsWhereTheAnimationIsShown) {
   const auto screen = [](std::vector<std::string> args) {
     const auto parsed = app::ParseCommandLine(args);
     EXPECT_EQ(parsed.action, Action::Run) << parsed.error;
     const app::ScreenOptions& s = parsed.options.screen;
-    return std::tuple(s.scale.value_or(0), s.fullScreen, s.root, s.windowId.value_or(0));
+    return std::tuple(s.scale.value_or(0), s.fullScreen, s.root, s.windowId.value_or(0), parsed.options.lightning);
   };
-  EXPECT_EQ(screen({}), std::tuple(0, false, false, 0ul));
-  EXPECT_EQ(screen({"--scale", "4"}), std::tuple(4, false, false, 0ul));
-  EXPECT_EQ(screen({"--scale=1"}), std::tuple(1, false, false, 0ul));
-  EXPECT_EQ(screen({"--fullscreen"}), std::tuple(0, true, false, 0ul));
-  EXPECT_EQ(screen({"--root"}), std::tuple(0, false, true, 0ul));
-  EXPECT_EQ(screen({"--window-id", "0x2a00007"}), std::tuple(0, false, false, 0x2a00007ul));
+  EXPECT_EQ(screen({}), std::tuple(0, false, false, 0ul, true));
+  EXPECT_EQ(screen({"--scale", "4"}), std::tuple(4, false, false, 0ul, true));
+  EXPECT_EQ(screen({"--scale=1"}), std::tuple(1, false, false, 0ul, true));
+  EXPECT_EQ(screen({"--fullscreen"}), std::tuple(0, true, false, 0ul, true));
+  EXPECT_EQ(screen({"--root", "--no-lightning"}), std::tuple(0, false, true, 0ul, false));
+  EXPECT_EQ(screen({"--window-id", "0x2a00007"}), std::tuple(0, false, false, 0x2a00007ul, true));
 }
 
 TEST(ParseWindowIdTest, TakesDecimalAndHexIdsOnly) {
