@@ -75,7 +75,7 @@ void ExpandUnchecked(Pixel* out, const Pixel* in, int count) {
   for (; i + 4 <= count; i += 4, out += 4 * N) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
     auto* to = reinterpret_cast<__m128i*>(out);
-    if constexpr (N == 2) {
+  if constexpr (N == 2) {
       _mm_storeu_si128(to, _mm_unpacklo_epi32(v, v));      // a a b b
       _mm_storeu_si128(to + 1, _mm_unpackhi_epi32(v, v));  // c c d d
     } else if constexpr (N == 3) {
@@ -101,30 +101,46 @@ void ExpandUnchecked(Pixel* out, const Pixel* in, int count) {
 // and the picture, which the next frame needs, out of the cache.  Every
 // row must start on a 16-byte boundary.
 template <int N>
-void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel* in, int count) {
+void StreamBlocksUnchecked(Pixel* out, std::ptrdiff_t stride, __m128i v) {
   static_assert(N >= 2 && N <= 4);
-  int i = 0;
-  for (; i + 4 <= count; i += 4, out += 4 * N) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    __m128i parts[N];
-    if constexpr (N == 2) {
-      parts[0] = _mm_unpacklo_epi32(v, v);
-      parts[1] = _mm_unpackhi_epi32(v, v);
-    } else if constexpr (N == 3) {
-      parts[0] = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 0, 0));
-      parts[1] = _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 2, 1, 1));
-      parts[2] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 2));
-    } else {
-      parts[0] = _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 0, 0, 0));
-      parts[1] = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 1, 1, 1));
-      parts[2] = _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 2, 2, 2));
-      parts[3] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
-    }
-    for (int row = 0; row < N; ++row) {
-      auto* to = reinterpret_cast<__m128i*>(out + row * stride);
-      for (int part = 0; part < N; ++part) _mm_stream_si128(to + part, parts[part]);
-    }
+  __m128i parts[N];
+  if constexpr (N == 2) {
+    parts[0] = _mm_unpacklo_epi32(v, v);
+    parts[1] = _mm_unpackhi_epi32(v, v);
+  } else if constexpr (N == 3) {
+    parts[0] = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 0, 0));
+    parts[1] = _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 2, 1, 1));
+    parts[2] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 2));
+  } else {
+    parts[0] = _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 0, 0, 0));
+    parts[1] = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 1, 1, 1));
+    parts[2] = _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 2, 2, 2));
+    parts[3] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
   }
+  for (int row = 0; row < N; ++row) {
+    auto* to = reinterpret_cast<__m128i*>(out + row * stride);
+    for (int part = 0; part < N; ++part) _mm_stream_si128(to + part, parts[part]);
+  }
+}
+
+// `before`, when not null, is what the band shows now: runs of eight source
+// pixels equal to it are skipped.
+template <int N>
+void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel* in, const Pixel* before, int count) {
+  const auto load = [](const Pixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  int i = 0;
+  for (; i + 8 <= count; i += 8, out += 8 * N) {
+    const __m128i low = load(in + i);
+    const __m128i high = load(in + i + 4);
+    if (before != nullptr) {
+      const __m128i same =
+          _mm_and_si128(_mm_cmpeq_epi32(low, load(before + i)), _mm_cmpeq_epi32(high, load(before + i + 4)));
+      if (_mm_movemask_epi8(same) == 0xFFFF) continue;
+    }
+    StreamBlocksUnchecked<N>(out, stride, low);
+    StreamBlocksUnchecked<N>(out + 4 * N, stride, high);
+  }
+  for (; i + 4 <= count; i += 4, out += 4 * N) StreamBlocksUnchecked<N>(out, stride, load(in + i));
   for (; i < count; ++i, out += N)
     for (int row = 0; row < N; ++row) std::fill_n(out + row * stride, N, in[i]);
 }
@@ -140,16 +156,17 @@ bool StreamsWholeBands(const Surface& target, const Box& box, const Surface& sou
          (static_cast<std::size_t>(target.stride) * sizeof(Pixel)) % 16 == 0;
 }
 
-void PresentBandsStreamedUnchecked(const Surface& target, const Box& box, const Surface& source, Span cols,
-                                   Span rows) {
+void PresentBandsStreamedUnchecked(const Surface& target, const Box& box, const Surface& source,
+                                   const Surface* before, Span cols, Span rows) {
   const int n = box.width / source.width;
   for (int y = rows.lo; y < rows.hi; y += n) {
     Pixel* out = At(target, box.x + cols.lo, box.y + y);
     const Pixel* in = At(source, cols.lo / n, y / n);
+    const Pixel* was = before != nullptr ? At(*before, cols.lo / n, y / n) : nullptr;
     const int count = cols.size() / n;
-    if (n == 2) ExpandBandStreamedUnchecked<2>(out, target.stride, in, count);
-    if (n == 3) ExpandBandStreamedUnchecked<3>(out, target.stride, in, count);
-    if (n == 4) ExpandBandStreamedUnchecked<4>(out, target.stride, in, count);
+    if (n == 2) ExpandBandStreamedUnchecked<2>(out, target.stride, in, was, count);
+    if (n == 3) ExpandBandStreamedUnchecked<3>(out, target.stride, in, was, count);
+    if (n == 4) ExpandBandStreamedUnchecked<4>(out, target.stride, in, was, count);
   }
   // The streamed stores are all done before anyone reads the target.
   _mm_sfence();
@@ -238,7 +255,10 @@ ViewFit FitView(int viewWidth, int viewHeight, int areaWidth, int areaHeight) {
   return {{(areaWidth - width) / 2, (areaHeight - height) / 2, width, height}, std::max(scale, 0)};
 }
 
-void PresentScaled(const Surface& target, const Box& box, const Surface& source) {
+namespace {
+
+void PresentScaledChecked(const Surface& target, const Box& box, const Surface& source,
+                          [[maybe_unused]] const Surface* before) {
   if (source.width <= 0 || source.height <= 0) return;
   const Span cols = Visible(box.x, box.width, target.width);
   const Span rows = Visible(box.y, box.height, target.height);
@@ -247,11 +267,22 @@ void PresentScaled(const Surface& target, const Box& box, const Surface& source)
   assert(target.pixels != nullptr && target.stride >= target.width);
 #if defined(__SSE2__)
   if (StreamsWholeBands(target, box, source, cols, rows)) {
-    PresentBandsStreamedUnchecked(target, box, source, cols, rows);
+    PresentBandsStreamedUnchecked(target, box, source, before, cols, rows);
     return;
   }
 #endif
   PresentScaledUnchecked(target, box, source, cols, rows);
+}
+
+}  // namespace
+
+void PresentScaled(const Surface& target, const Box& box, const Surface& source) {
+  PresentScaledChecked(target, box, source, nullptr);
+}
+
+void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& before) {
+  assert(before.width == source.width && before.height == source.height && before.pixels != nullptr);
+  PresentScaledChecked(target, box, source, &before);
 }
 
 void FillOutside(const Surface& target, const Box& box, Pixel colour) {

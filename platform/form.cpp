@@ -58,9 +58,11 @@ struct TForm::Window {
   // canvas paints here and each present converts into the surface.
   std::vector<Pixel> shadow;
   // The view, when the window does not show it pixel for pixel at its
-  // top-left corner, and where each present puts it.
+  // top-left corner, where each present puts it, and what the window shows
+  // of it since the last present.
   std::vector<Pixel> view;
   drawing::Box box;
+  std::vector<Pixel> onScreen;
   bool surroundChanged = true;  // present the whole surface, not just the box
   std::uint64_t presentedVersion = 0;
   bool shown = false;
@@ -106,7 +108,7 @@ void TForm::Show() {
   if (Presentation.kind == platform::Presentation::kForeignWindow) {
     // Another program owns the window: it is neither shown nor decorated here.
     window->handle = platform::AdoptForeignWindow(Presentation.foreignWindow);
-    if (window->handle == nullptr) throw Exception("Cannot draw in the window " + SdlError());
+    if (window->handle == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
     window_ = std::move(window);
     AttachSurface();
   } else {
@@ -187,7 +189,14 @@ void TForm::Present() {
   Window& window = *window_;
   for (int attempt = 0;; ++attempt) {
     if (!window.view.empty()) {
-      drawing::PresentScaled(window.Target(), window.box, {window.view.data(), ClientWidth, ClientHeight, ClientWidth});
+      const drawing::Surface view{window.view.data(), ClientWidth, ClientHeight, ClientWidth};
+      if (window.surroundChanged || window.onScreen.empty()) {
+        drawing::PresentScaled(window.Target(), window.box, view);
+      } else {
+        drawing::PresentScaledChanges(window.Target(), window.box, view,
+                                      {window.onScreen.data(), ClientWidth, ClientHeight, ClientWidth});
+      }
+      window.onScreen = window.view;
     }
     if (!window.shadow.empty()) {
       SDL_ConvertPixels(window.surface->w, window.surface->h, SDL_PIXELFORMAT_RGB888, window.shadow.data(),

@@ -606,6 +606,16 @@ TEST(ForeignWindow, FitsTheViewIntoTheWindowAndFollowsItsSizeUntilSigterm) {
   EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
   XWindowAttributes attributes{};
   EXPECT_NE(XGetWindowAttributes(x.Dpy(), window, &attributes), 0) << "the window went with the program";
+
+  // A window that is not there is a start that fails: its message box
+  // appears, and nothing else.
+  XDestroyWindow(x.Dpy(), window);
+  XSync(x.Dpy(), False);
+  ChildProcess missing = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--window-id", id.str()});
+  EXPECT_TRUE(WaitUntil([&] {
+    const auto windows = x.TitledWindows();
+    return windows.size() == 1 && windows[0].second == "Rain - error";
+  }, kStartTimeout)) << "no error message; program " << (missing.Running() ? "running" : "ended");
 }
 
 TEST(ScreensaverWindow, DrawsOnTheRootOrTheNamedPreviewAndEndsWhenItIsDestroyed) {

@@ -85,8 +85,19 @@ TEST_P(PresentScaledTest, CopiesEveryPixelExactlyAndNothingElse) {
     }
     return wrong.str();
   };
+  // First the picture with a few pixels changed, then the picture itself as
+  // a change of that: both must show exactly.  The changes fall in either
+  // half of a run of eight, or past the runs, and leave some rows alone.
+  std::vector<Pixel> before = source;
+  for (const auto& [x, y] : {std::pair{1, 0}, {1, 3}, {5, 1}, {5, 7}, {12, 4}})
+    before[y * kStride + x] ^= 0x00FF00FFu;
+  std::swap(source, before);
   drawing::PresentScaled(target, c.box, {source.data(), kWidth, kHeight, kStride});
   EXPECT_EQ(wrongPixels(false), "") << "after PresentScaled";
+  std::swap(source, before);
+  drawing::PresentScaledChanges(target, c.box, {source.data(), kWidth, kHeight, kStride},
+                                {before.data(), kWidth, kHeight, kStride});
+  EXPECT_EQ(wrongPixels(false), "") << "after PresentScaledChanges";
   drawing::FillOutside(target, c.box, 0);
   EXPECT_EQ(wrongPixels(true), "") << "after FillOutside";
 }
