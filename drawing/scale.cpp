@@ -123,23 +123,26 @@ void StreamBlocksUnchecked(Pixel* out, std::ptrdiff_t stride, __m128i v) {
   }
 }
 
-// `before`, when not null, is what the band shows now: runs of eight source
-// pixels equal to it are skipped.
+// `shown`, when not null, is what the band shows now: runs of eight source
+// pixels equal to it are skipped, the others are written there too.
 template <int N>
-void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel* in, const Pixel* before, int count) {
+void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel* in, Pixel* shown, int count) {
   const auto load = [](const Pixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
   int i = 0;
   for (; i + 8 <= count; i += 8, out += 8 * N) {
     const __m128i low = load(in + i);
     const __m128i high = load(in + i + 4);
-    if (before != nullptr) {
+    if (shown != nullptr) {
       const __m128i same =
-          _mm_and_si128(_mm_cmpeq_epi32(low, load(before + i)), _mm_cmpeq_epi32(high, load(before + i + 4)));
+          _mm_and_si128(_mm_cmpeq_epi32(low, load(shown + i)), _mm_cmpeq_epi32(high, load(shown + i + 4)));
       if (_mm_movemask_epi8(same) == 0xFFFF) continue;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + i), low);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + i + 4), high);
     }
     StreamBlocksUnchecked<N>(out, stride, low);
     StreamBlocksUnchecked<N>(out + 4 * N, stride, high);
   }
+  if (shown != nullptr) std::copy(in + i, in + count, shown + i);
   for (; i + 4 <= count; i += 4, out += 4 * N) StreamBlocksUnchecked<N>(out, stride, load(in + i));
   for (; i < count; ++i, out += N)
     for (int row = 0; row < N; ++row) std::fill_n(out + row * stride, N, in[i]);
@@ -157,12 +160,12 @@ bool StreamsWholeBands(const Surface& target, const Box& box, const Surface& sou
 }
 
 void PresentBandsStreamedUnchecked(const Surface& target, const Box& box, const Surface& source,
-                                   const Surface* before, Span cols, Span rows) {
+                                   const Surface* shown, Span cols, Span rows) {
   const int n = box.width / source.width;
   for (int y = rows.lo; y < rows.hi; y += n) {
     Pixel* out = At(target, box.x + cols.lo, box.y + y);
     const Pixel* in = At(source, cols.lo / n, y / n);
-    const Pixel* was = before != nullptr ? At(*before, cols.lo / n, y / n) : nullptr;
+    Pixel* was = shown != nullptr ? At(*shown, cols.lo / n, y / n) : nullptr;
     const int count = cols.size() / n;
     if (n == 2) ExpandBandStreamedUnchecked<2>(out, target.stride, in, was, count);
     if (n == 3) ExpandBandStreamedUnchecked<3>(out, target.stride, in, was, count);
@@ -257,8 +260,7 @@ ViewFit FitView(int viewWidth, int viewHeight, int areaWidth, int areaHeight) {
 
 namespace {
 
-void PresentScaledChecked(const Surface& target, const Box& box, const Surface& source,
-                          [[maybe_unused]] const Surface* before) {
+void PresentScaledChecked(const Surface& target, const Box& box, const Surface& source, const Surface* shown) {
   if (source.width <= 0 || source.height <= 0) return;
   const Span cols = Visible(box.x, box.width, target.width);
   const Span rows = Visible(box.y, box.height, target.height);
@@ -267,11 +269,13 @@ void PresentScaledChecked(const Surface& target, const Box& box, const Surface& 
   assert(target.pixels != nullptr && target.stride >= target.width);
 #if defined(__SSE2__)
   if (StreamsWholeBands(target, box, source, cols, rows)) {
-    PresentBandsStreamedUnchecked(target, box, source, before, cols, rows);
+    PresentBandsStreamedUnchecked(target, box, source, shown, cols, rows);
     return;
   }
 #endif
   PresentScaledUnchecked(target, box, source, cols, rows);
+  for (int y = 0; shown != nullptr && y < source.height; ++y)
+    std::copy_n(At(source, 0, y), source.width, At(*shown, 0, y));
 }
 
 }  // namespace
@@ -280,9 +284,9 @@ void PresentScaled(const Surface& target, const Box& box, const Surface& source)
   PresentScaledChecked(target, box, source, nullptr);
 }
 
-void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& before) {
-  assert(before.width == source.width && before.height == source.height && before.pixels != nullptr);
-  PresentScaledChecked(target, box, source, &before);
+void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& shown) {
+  assert(shown.width == source.width && shown.height == source.height && shown.pixels != nullptr);
+  PresentScaledChecked(target, box, source, &shown);
 }
 
 void FillOutside(const Surface& target, const Box& box, Pixel colour) {

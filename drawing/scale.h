@@ -47,14 +47,16 @@ ViewFit FitView(int viewWidth, int viewHeight, int areaWidth, int areaHeight);
 // else is touched.  Source and target must not share pixels.
 void PresentScaled(const Surface& target, const Box& box, const Surface& source);
 
-// PresentScaled for a target whose box still shows `before`, a source of the
-// same size presented into the same box: the pixels of `source` equal to
-// those of `before` need not be written again.  Between two frames of the
-// animation most of the view stays the same, and a scaled frame is several
-// times larger than the view.  Where PresentScaled would write the whole box
-// in bands of whole blocks, only the bands' runs of eight source pixels in
-// which something changed are written; every other box is written whole.
-void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& before);
+// PresentScaled for a target whose box still shows `shown`, a source of the
+// same size presented into the same box, which this brings up to date with
+// `source` where the target shows it: pixels equal to those of `shown` need
+// not be written again.
+// Between two frames of the animation most of the view stays the same, and a
+// scaled frame is several times larger than the view.  Where PresentScaled
+// would write the whole box in bands of whole blocks, only the runs of eight
+// source pixels in which something changed are written, to the target and to
+// `shown`; every other box is written whole, and `shown` copied whole.
+void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& shown);
 
 // Paints every pixel of `target` outside `box` with `colour`.  Kept apart
 // from PresentScaled because the surround only changes when the target does,

@@ -192,11 +192,11 @@ void TForm::Present() {
       const drawing::Surface view{window.view.data(), ClientWidth, ClientHeight, ClientWidth};
       if (window.surroundChanged || window.onScreen.empty()) {
         drawing::PresentScaled(window.Target(), window.box, view);
+        window.onScreen = window.view;
       } else {
         drawing::PresentScaledChanges(window.Target(), window.box, view,
                                       {window.onScreen.data(), ClientWidth, ClientHeight, ClientWidth});
       }
-      window.onScreen = window.view;
     }
     if (!window.shadow.empty()) {
       SDL_ConvertPixels(window.surface->w, window.surface->h, SDL_PIXELFORMAT_RGB888, window.shadow.data(),

@@ -98,6 +98,12 @@ TEST_P(PresentScaledTest, CopiesEveryPixelExactlyAndNothingElse) {
   drawing::PresentScaledChanges(target, c.box, {source.data(), kWidth, kHeight, kStride},
                                 {before.data(), kWidth, kHeight, kStride});
   EXPECT_EQ(wrongPixels(false), "") << "after PresentScaledChanges";
+  // What the box shows, all of it here, is the picture now.
+  if (c.box.width > 0 && c.box.x >= 0 && c.box.y >= 0 && c.box.x + c.box.width <= c.targetWidth &&
+      c.box.y + c.box.height <= c.targetHeight) {
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) EXPECT_EQ(before[y * kStride + x], source[y * kStride + x]) << x << "," << y;
+  }
   drawing::FillOutside(target, c.box, 0);
   EXPECT_EQ(wrongPixels(true), "") << "after FillOutside";
 }
