@@ -22,8 +22,13 @@ int GuardedEntry(const EntrySteps& steps, const std::function<void(const Excepti
 }
 
 int ProgramEntry() {
-  return GuardedEntry({[] { Application->Initialize(); },
-                       [] { Application->CreateForm(&fMain); },
-                       [] { Application->Run(); }},
-                      [](const Exception& exception) { Application->ShowException(&exception); });
+  const int status = GuardedEntry({[] { Application->Initialize(); },
+                                   [] { Application->CreateForm(&fMain); },
+                                   [] { Application->Run(); }},
+                                  [](const Exception& exception) { Application->ShowException(&exception); });
+  // The windows and the display go here, where the display is known to be
+  // alive: had it gone, the process would have ended already.
+  Application->Shutdown();
+  fMain = nullptr;
+  return status;
 }

@@ -279,11 +279,7 @@ bool TForm::ReadProperty(const std::string& name, const PropertyValue& value) {
 // ---------------------------------------------------------------------------
 // The application
 
-namespace {
-TApplication application;
-}  // namespace
-
-TApplication* const Application = &application;
+TApplication* const Application = new TApplication;
 
 TApplication::TApplication() : TComponent(nullptr) {}
 
@@ -318,6 +314,7 @@ void TApplication::Initialize() {
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", WindowClass.c_str(), 1);
 
   TolerateWakeupsOfClosedWindows();
+  platform::EndProcessWhenDisplayIsLost(Title);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     throw Exception("Cannot open a window: " + SdlError());
   }

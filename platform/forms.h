@@ -147,15 +147,21 @@ class TApplication : public TComponent {
   // can be shown, prints it on stderr.
   void ShowException(const Exception* exception);
 
+  // Frees the forms and closes the display; Initialize may start it again.
+  // The destructor does the same, but the global Application is never
+  // destroyed, so the program calls this itself once Run has returned.
+  void Shutdown();
+
  private:
   void Dispatch(const void* event);
   TForm* FormOfWindow(std::uint32_t windowId) const;
   void PresentChangedForms();
-  void Shutdown();
 
   TForm* mainForm_ = nullptr;
   bool initialized_ = false;
   bool terminated_ = false;
 };
 
+// Made before main and never destroyed: a static destructor would close
+// windows over a display connection that may already be gone.
 extern TApplication* const Application;

@@ -5,6 +5,9 @@
 
 #include <SDL_syswm.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -75,3 +78,30 @@ void TolerateWakeupsOfClosedWindows() {
   if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
 #endif
 }
+
+namespace platform {
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+
+// A plain array, so that nothing the handler reads is ever destroyed.
+char lostDisplayProgram[64] = "";
+
+int EndOnLostDisplay(Display* display) {
+  std::fprintf(stderr, "%s: lost the connection to the display %s\n", lostDisplayProgram, DisplayString(display));
+  std::_Exit(1);
+}
+
+}  // namespace
+#endif
+
+void EndProcessWhenDisplayIsLost(const std::string& programName) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  std::snprintf(lostDisplayProgram, sizeof lostDisplayProgram, "%s", programName.c_str());
+  XSetIOErrorHandler(EndOnLostDisplay);
+#else
+  (void)programName;
+#endif
+}
+
+}  // namespace platform

@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 
+#include <string>
+
 struct FrameButtons {
   bool systemMenu;
   bool minimize;
@@ -27,3 +29,17 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
 // before SDL starts its video system: SDL puts back the handler it found
 // just before it closes its connections, which is when the refusal is read.
 void TolerateWakeupsOfClosedWindows();
+
+namespace platform {
+
+// From now on, when Xlib finds a display connection broken (the X server
+// ended, or it dropped this client), the process prints one line,
+// "<program>: lost the connection to the display NAME", and ends at once
+// with status 1.  Xlib's own handler calls exit(), whose exit handlers and
+// static destructors would tear windows down over the dead connection, and
+// SDL 2.26's teardown can then wait forever for an event from it.  Nothing
+// is left to save by then, so no exit handler runs.  SDL installs no handler
+// of its own; this one also covers its wake-up connection and message box.
+void EndProcessWhenDisplayIsLost(const std::string& programName);
+
+}  // namespace platform
