@@ -54,8 +54,10 @@ inline std::string ReadFile(const fs::path& path) {
 
 inline std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
 
-// A child process, looked up in PATH, with its stderr in a file.  It is
-// killed when it goes out of scope, so a failing test leaves nothing behind.
+// A child process, looked up in PATH, with its stderr in a file and SIGINT
+// and SIGTERM at their defaults (a test run in the background would pass on
+// an ignored SIGINT).  It is killed when it goes out of scope, so a failing
+// test leaves nothing behind.
 class ChildProcess {
  public:
   ChildProcess(std::vector<std::string> argv, const fs::path& errors) {
@@ -65,7 +67,17 @@ class ChildProcess {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int failed = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    const int failed = posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
   }
@@ -76,6 +88,8 @@ class ChildProcess {
     kill(pid_, SIGTERM);
     if (!WaitForExit(2s)) kill(pid_, SIGKILL), WaitForExit(2s);
   }
+
+  void Signal(int signal) { kill(pid_, signal); }
 
   bool Running() {
     int status = 0;
@@ -110,8 +124,10 @@ struct TempFolder {
 
 // Starts a copy of `program`, kept in a folder of its own, from another empty
 // folder (it must find everything inside itself), with `display` as its only
-// display or none at all; its stderr goes to folder/stderr.txt.
-inline ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::string& display) {
+// display or none at all, and `environment` (NAME=VALUE) added; its stderr
+// goes to folder/stderr.txt.
+inline ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::string& display,
+                           const std::vector<std::string>& environment = {}) {
   fs::create_directories(folder / "bin");
   fs::create_directories(folder / "home");
   const fs::path copy = folder / "bin" / program.filename();
@@ -119,6 +135,7 @@ inline ChildProcess Launch(const fs::path& program, const fs::path& folder, cons
   std::vector<std::string> argv{"env", "-C", (folder / "home").string(), "-u", "WAYLAND_DISPLAY",
                                 "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY"};
   if (!display.empty()) argv.push_back("DISPLAY=" + display);
+  argv.insert(argv.end(), environment.begin(), environment.end());
   argv.push_back(copy.string());
   return ChildProcess(argv, folder / "stderr.txt");
 }
@@ -154,6 +171,14 @@ class XSession {
   std::string DisplayName() const { return DisplayNameOf(displayNumber_); }
   Display* Dpy() const { return display_; }
   const fs::path& Scratch() const { return scratch_.path; }
+
+  // Ends the X server with `signal`, as a crash or the end of a session
+  // does.  This session's own connection closes first, while it still can.
+  void EndServer(int signal) {
+    XCloseDisplay(display_);
+    display_ = nullptr;
+    server_->Signal(signal);
+  }
 
   // Starts openbox and waits until it manages the screen.
   void StartWindowManager() {

@@ -1,0 +1,69 @@
+// The real program when its surroundings fail it or end it: the X server
+// goes away under its window or drops its connection, or a signal ends it.
+// Each time it must end at once, leaving no window and no process behind.
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <regex>
+
+#include "x_session.h"
+
+namespace {
+
+using namespace testsupport;
+
+enum class Blow { EndServer, DropConnection };
+
+struct Case {
+  std::string name;
+  Blow blow;
+  int signal;
+  int status;
+  std::string errors;  // stderr, as a regular expression
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+std::vector<Case> Cases() {
+  const std::string lost = "Rain: lost the connection to the display :[0-9]+\n";
+  std::vector<Case> cases;
+  const std::pair<std::string, int> signals[] = {{"Term", SIGTERM}, {"Int", SIGINT}, {"Kill", SIGKILL}};
+  for (int i = 0; i < 10; ++i) {
+    const auto& [name, signal] = signals[i % 3];
+    cases.push_back({"ServerEndedBy" + name + std::to_string(i), Blow::EndServer, signal, 1, lost});
+  }
+  cases.push_back({"ConnectionDropped", Blow::DropConnection, 0, 1, lost});
+  return cases;
+}
+
+class Ending : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Ending, EndsAtOnceLeavingNoWindowAndNoProcess) {
+  const Case& c = GetParam();
+  XSession x;
+  ChildProcess program = Launch(RAIN_PROGRAM, x.Scratch(), x.DisplayName());
+  Window window = 0;
+  ASSERT_TRUE(WaitUntil([&] {
+    for (const auto& [found, title] : x.TitledWindows()) window = title == "Rain" ? found : window;
+    return window != 0;
+  }, 20s)) << "no window; stderr: " << ReadFile(x.Scratch() / "stderr.txt");
+
+  const auto start = Clock::now();
+  if (c.blow == Blow::EndServer) x.EndServer(c.signal);
+  else XKillClient(x.Dpy(), window), XSync(x.Dpy(), False);
+  // The program must end within a second; the bound is loose for busy
+  // machines, and the time is printed.
+  EXPECT_EQ(program.WaitForExit(10s), c.status);
+  std::cout << c.name << ": ended after " << (Clock::now() - start) / 1ms << " ms\n";
+  EXPECT_TRUE(std::regex_match(ReadFile(x.Scratch() / "stderr.txt"), std::regex(c.errors)))
+      << "stderr: " << ReadFile(x.Scratch() / "stderr.txt");
+  if (x.Dpy() != nullptr) {
+    EXPECT_TRUE(WaitUntil([&] { return x.TitledWindows().empty(); }, 2s)) << "a window stayed on screen";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tries, Ending, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
