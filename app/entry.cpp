@@ -5,6 +5,19 @@
 #include "forms.h"
 #include "main.h"
 
+namespace {
+
+// Under a driver that draws nowhere (SDL_VIDEODRIVER=dummy or offscreen) the
+// animation would run unseen, so such a start fails as one without a
+// display does.
+void RequireScreen() {
+  if (Application->ShowsOnScreen()) return;
+  throw Exception("Cannot open a window: the video driver \"" + Application->VideoDriver() +
+                  "\" shows nothing on a screen (unset SDL_VIDEODRIVER)");
+}
+
+}  // namespace
+
 int GuardedEntry(const EntrySteps& steps, const std::function<void(const Exception&)>& show) {
   try {
     steps.initialize();
@@ -22,7 +35,10 @@ int GuardedEntry(const EntrySteps& steps, const std::function<void(const Excepti
 }
 
 int ProgramEntry() {
-  const int status = GuardedEntry({[] { Application->Initialize(); },
+  const int status = GuardedEntry({[] {
+                                     Application->Initialize();
+                                     RequireScreen();
+                                   },
                                    [] { Application->CreateForm(&fMain); },
                                    [] { Application->Run(); }},
                                   [](const Exception& exception) { Application->ShowException(&exception); });

@@ -394,10 +394,23 @@ void TApplication::PresentChangedForms() {
   }
 }
 
+std::string TApplication::VideoDriver() const {
+  const char* driver = initialized_ ? SDL_GetCurrentVideoDriver() : nullptr;
+  return driver != nullptr ? driver : "";
+}
+
+bool TApplication::ShowsOnScreen() const {
+  const std::string driver = VideoDriver();
+  return !driver.empty() && driver != "dummy" && driver != "evdev" && driver != "offscreen";
+}
+
 void TApplication::ShowException(const Exception* exception) {
   const std::string& message = exception->Message();
   const std::string title = Title + " - error";
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), nullptr) != 0) {
+  // SDL would show its box over X11 whatever driver runs; under one that
+  // draws nowhere, the message must not appear where the program did not.
+  const bool boxFits = !initialized_ || ShowsOnScreen();
+  if (!boxFits || SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), nullptr) != 0) {
     std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
   }
 }

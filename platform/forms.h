@@ -143,8 +143,17 @@ class TApplication : public TComponent {
   void Run();
   void Terminate() { terminated_ = true; }
 
+  // The video driver Initialize started ("x11", "wayland", ...); empty
+  // before.
+  std::string VideoDriver() const;
+  // Whether that driver puts windows on a screen.  SDL's dummy, evdev and
+  // offscreen drivers draw nowhere; the environment may still select them
+  // (SDL_VIDEODRIVER), as the platform's own tests do.
+  bool ShowsOnScreen() const;
+
   // Shows the message in a message box titled "<Title> - error"; when no box
-  // can be shown, prints it on stderr.
+  // can be shown, or the driver started shows nothing on a screen, prints it
+  // on stderr.
   void ShowException(const Exception* exception);
 
   // Frees the forms and closes the display; Initialize may start it again.

@@ -1,6 +1,7 @@
 // The real program when its surroundings fail it or end it: the X server
-// goes away under its window or drops its connection, or a signal ends it.
-// Each time it must end at once, leaving no window and no process behind.
+// goes away under its window or drops its connection, or a signal ends it;
+// each time it must end at once, leaving no window and no process behind.
+// And a video driver that shows nothing is refused.
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,22 @@ TEST_P(Ending, EndsAtOnceLeavingNoWindowAndNoProcess) {
     EXPECT_TRUE(WaitUntil([&] { return x.TitledWindows().empty(); }, 2s)) << "a window stayed on screen";
   }
 }
+
+// Neither runs unseen nor shows its message where the program did not: a
+// message box would keep it waiting past the bound.
+class InvisibleDriver : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(InvisibleDriver, IsRefusedWithOneLineAndStatusOne) {
+  XSession x;
+  ChildProcess program = Launch(RAIN_PROGRAM, x.Scratch(), x.DisplayName(), {"SDL_VIDEODRIVER=" + GetParam()});
+  EXPECT_EQ(program.WaitForExit(20s), 1);
+  const std::string errors = ReadFile(x.Scratch() / "stderr.txt");
+  EXPECT_TRUE(std::regex_match(errors, std::regex("Rain: [^\n]*\"" + GetParam() + "\" shows nothing[^\n]*\n")))
+      << "stderr: " << errors;
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, InvisibleDriver, ::testing::Values("dummy", "offscreen", "evdev"),
+                         [](const auto& info) { return info.param; });
 
 INSTANTIATE_TEST_SUITE_P(Tries, Ending, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return info.param.name; });
