@@ -153,7 +153,7 @@ class TApplication : public TComponent {
 
   // Shows the message in a message box titled "<Title> - error"; when no box
   // can be shown, or the driver started shows nothing on a screen, prints it
-  // on stderr.
+  // on stderr.  SIGINT and SIGTERM end the program and the box at once.
   void ShowException(const Exception* exception);
 
   // Frees the forms and closes the display; Initialize may start it again.
