@@ -410,10 +410,10 @@ void TApplication::ShowException(const Exception* exception) {
   const std::string title = Title + " - error";
   // SDL would show its box over X11 whatever driver runs; under one that
   // draws nowhere, the message must not appear where the program did not.
-  const bool boxFits = !initialized_ || ShowsOnScreen();
-  // Ending the program while the box waits for the user takes the box too.
-  const platform::EndOnTerminationSignals endWithTheBox;
-  if (!boxFits || SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), nullptr) != 0) {
-    std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
+  if (!initialized_ || ShowsOnScreen()) {
+    // Ending the program while the box waits for the user takes the box too.
+    const platform::EndOnTerminationSignals endWithTheBox;
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), nullptr) == 0) return;
   }
+  std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
 }

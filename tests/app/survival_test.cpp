@@ -35,7 +35,8 @@ std::vector<Case> Cases() {
   const std::pair<std::string, int> signals[] = {{"Term", SIGTERM}, {"Int", SIGINT}, {"Kill", SIGKILL}};
   for (int i = 0; i < 10; ++i) {
     const auto& [name, signal] = signals[i % 3];
-    cases.push_back({"ServerEndedBy" + name + std::to_string(i), RAIN_PROGRAM, "Rain", Blow::EndServer, signal, 1, lost});
+    cases.push_back(
+        {"ServerEndedBy" + name + std::to_string(i), RAIN_PROGRAM, "Rain", Blow::EndServer, signal, 1, lost});
   }
   cases.push_back({"ConnectionDropped", RAIN_PROGRAM, "Rain", Blow::DropConnection, 0, 1, lost});
   // A signal ends the running window cleanly, and the start-up error box at
@@ -86,6 +87,9 @@ TEST_P(Ending, EndsAtOnceLeavingNoWindowAndNoProcess) {
   EXPECT_TRUE(WaitUntil([&] { return !AnyProcessRuns(x.Scratch() / "bin" / c.program.filename()); }, 2s));
 }
 
+INSTANTIATE_TEST_SUITE_P(Tries, Ending, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return info.param.name; });
+
 // Neither runs unseen nor shows its message where the program did not: a
 // message box would keep it waiting past the bound.
 class InvisibleDriver : public ::testing::TestWithParam<std::string> {};
@@ -101,8 +105,5 @@ TEST_P(InvisibleDriver, IsRefusedWithOneLineAndStatusOne) {
 
 INSTANTIATE_TEST_SUITE_P(Drivers, InvisibleDriver, ::testing::Values("dummy", "offscreen", "evdev"),
                          [](const auto& info) { return info.param; });
-
-INSTANTIATE_TEST_SUITE_P(Tries, Ending, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
