@@ -1,9 +1,11 @@
-#include "entry.h"
+#include "app/entry.h"
 
 #include <exception>
 
-#include "forms.h"
-#include "main.h"
+#include "app/main.h"
+#include "platform/application.h"
+
+namespace app {
 
 namespace {
 
@@ -48,3 +50,5 @@ int ProgramEntry() {
   fMain = nullptr;
   return status;
 }
+
+}  // namespace app

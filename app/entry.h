@@ -5,7 +5,9 @@
 
 #include <functional>
 
-#include "exception.h"
+#include "drawing/exception.h"
+
+namespace app {
 
 struct EntrySteps {
   std::function<void()> initialize;
@@ -21,3 +23,5 @@ int GuardedEntry(const EntrySteps& steps, const std::function<void(const Excepti
 
 // The entry of the real program, over the global Application.
 int ProgramEntry();
+
+}  // namespace app

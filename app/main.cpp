@@ -1,9 +1,10 @@
-#include "main.h"
+#include "app/main.h"
 
 #include <ctime>
 
-#include "random.h"
-#include "resources.h"
+#include "app/frame_setup.h"
+#include "imaging/resources.h"
+#include "scene/random.h"
 
 // Created before the program entry runs; like the scene they live until the
 // process ends.
@@ -12,7 +13,7 @@ TBitmap* pictureBitmap = new TBitmap;
 Rain* rain = nullptr;
 TfMain* fMain = nullptr;
 
-void Randomize() { SeedRandom(static_cast<std::uint32_t>(std::time(nullptr))); }
+void Randomize() { scene::SeedRandom(static_cast<std::uint32_t>(std::time(nullptr))); }
 
 TfMain::TfMain(TComponent* Owner)
     : TForm(Owner, "TfMain",
@@ -21,10 +22,8 @@ TfMain::TfMain(TComponent* Owner)
   Randomize();
   rain = new Rain;
   DoubleBuffered = true;
-  frameBitmap->Width = 800;
-  frameBitmap->Height = 533;
-  LoadFromResourceName(pictureBitmap, HInstance, "Princess");
-  pictureBitmap->Transparent = true;
+  app::PrepareFrameAndPicture(*frameBitmap, *pictureBitmap,
+                              [](TBitmap& picture) { LoadFromResourceName(&picture, HInstance, "Princess"); });
 }
 
 // One frame per timer event: paint it off screen, then copy the window's part

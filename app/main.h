@@ -2,10 +2,10 @@
 
 #pragma once
 
-#include "canvas.h"
-#include "forms.h"
-#include "rain.h"
-#include "timer.h"
+#include "drawing/canvas.h"
+#include "platform/form.h"
+#include "platform/timer.h"
+#include "scene/rain.h"
 
 class TfMain : public TForm {
  public:

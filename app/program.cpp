@@ -1,3 +1,3 @@
-#include "entry.h"
+#include "app/entry.h"
 
-int main() { return ProgramEntry(); }
+int main() { return app::ProgramEntry(); }

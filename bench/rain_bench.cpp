@@ -17,13 +17,17 @@
 #include <utility>
 #include <vector>
 
-#include "canvas.h"
-#include "imagefile.h"
-#include "rain.h"
-#include "random.h"
-#include "sdl_frames.h"
+#include "app/frame_setup.h"
+#include "bench/sdl_frames.h"
+#include "drawing/canvas.h"
+#include "imaging/image_files.h"
+#include "imaging/resources.h"
+#include "scene/rain.h"
+#include "scene/random.h"
 
 namespace {
+
+using drawing::Pixel;
 
 constexpr int kWindowWidth = 784;
 constexpr int kWindowHeight = 495;
@@ -35,8 +39,10 @@ struct Bench {
   TBitmap frame;
   Rain rain;
 
-  // A second scene that only moves; the SDL reference paints its drops.
+  // A second scene that only moves: painted on a canvas without a surface,
+  // which clips everything away, or by the SDL reference.
   Rain referenceRain;
+  TCanvas nowhere;
   std::unique_ptr<SdlReferenceFrame> sdlFrame;
 
   std::vector<Pixel> fillTarget;
@@ -50,78 +56,57 @@ struct Bench {
 
 Bench* bench = nullptr;
 
-void NextFrame(benchmark::State& state) {
+// Runs `step` once per iteration; what it writes must reach memory.
+template <typename Step>
+void Repeat(benchmark::State& state, Step step) {
   for (auto _ : state) {
-    bench->rain.NextFrame(bench->frame.Canvas, &bench->picture);
+    step();
     benchmark::ClobberMemory();
+  }
+}
+
+void NextFrame(benchmark::State& state) {
+  Repeat(state, [] {
+    bench->rain.NextFrame(bench->frame.Canvas, &bench->picture);
     bench->nearDropsSeen += static_cast<long>(bench->rain.drops.size());
     bench->farDropsSeen += static_cast<long>(bench->rain.farDrops.size());
     ++bench->framesSeen;
-  }
+  });
 }
 
-// The scene's own steps of one frame in NextFrame's order, with nothing
-// painted, so that the SDL reference pays for the same motion and no more.
-// Returns the sky level the frame is painted with.
-int AdvanceWithoutPainting(Rain& rain) {
-  if (Random(1000) < 5 && rain.flash < 128) rain.flash = 255;
-  const int skyLevel = rain.flash;
-  if (rain.flash > 0) rain.flash -= 5;
-  rain.AddFarDrop();
-  rain.AddFarDrop();
-  std::erase_if(rain.farDrops, [](const FarDrop& d) { return d.IsOut(); });
-  for (FarDrop& d : rain.farDrops) d.Move();
-  for (int i = 0; i < 5; ++i) rain.AddDrop();
-  std::erase_if(rain.drops, [](const Drop& d) { return d.IsOut(); });
-  for (Drop& d : rain.drops) d.Move();
-  return skyLevel;
-}
+// The scene's motion alone: NextFrame with every painting clipped away.
+void MoveReferenceScene() { bench->referenceRain.NextFrame(&bench->nowhere, &bench->picture); }
 
-void SceneMotion(benchmark::State& state) {
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(AdvanceWithoutPainting(bench->referenceRain));
-    benchmark::ClobberMemory();
-  }
-}
+void SceneMotion(benchmark::State& state) { Repeat(state, MoveReferenceScene); }
 
+// The same motion, and the frame it gives painted by SDL.
 void SdlReference(benchmark::State& state) {
-  for (auto _ : state) {
-    const int skyLevel = AdvanceWithoutPainting(bench->referenceRain);
-    bench->sdlFrame->Paint(bench->referenceRain, skyLevel);
-    benchmark::ClobberMemory();
-  }
+  Repeat(state, [] {
+    MoveReferenceScene();
+    bench->sdlFrame->Paint(bench->referenceRain);
+  });
 }
 
 // The layers of NextFrame one at a time, over the warmed-up scene as it
 // stands, to show where a frame's time goes.
 void PartSky(benchmark::State& state) {
-  TCanvas* canvas = bench->frame.Canvas;
-  for (auto _ : state) {
-    canvas->Rectangle(0, 0, SceneWidth, SceneHeight);
-    benchmark::ClobberMemory();
-  }
+  Repeat(state, [] { bench->frame.Canvas->Rectangle(0, 0, SceneWidth, SceneHeight); });
 }
 
-void PartFarDrops(benchmark::State& state) {
-  for (auto _ : state) {
-    for (FarDrop& d : bench->rain.farDrops) d.Draw(bench->frame.Canvas);
-    benchmark::ClobberMemory();
-  }
+template <typename Drops>
+void PaintAll(benchmark::State& state, Drops& drops) {
+  Repeat(state, [&drops] {
+    for (auto& drop : drops) drop.Draw(bench->frame.Canvas);
+  });
 }
+
+void PartFarDrops(benchmark::State& state) { PaintAll(state, bench->rain.farDrops); }
 
 void PartPicture(benchmark::State& state) {
-  for (auto _ : state) {
-    bench->frame.Canvas->Draw(0, 0, &bench->picture);
-    benchmark::ClobberMemory();
-  }
+  Repeat(state, [] { bench->frame.Canvas->Draw(0, 0, &bench->picture); });
 }
 
-void PartNearDrops(benchmark::State& state) {
-  for (auto _ : state) {
-    for (Drop& d : bench->rain.drops) d.Draw(bench->frame.Canvas);
-    benchmark::ClobberMemory();
-  }
-}
+void PartNearDrops(benchmark::State& state) { PaintAll(state, bench->rain.drops); }
 
 // Two honest ways to fill the frame with one 32-bit value: the plain loop as
 // GCC vectorises it at -O3 for the baseline instruction set, and the string
@@ -151,22 +136,15 @@ void FloorFillString(benchmark::State& state) {
 }
 
 void FloorMemcpy(benchmark::State& state) {
-  const std::size_t rowBytes = sizeof(Pixel) * kWindowWidth;
-  for (auto _ : state) {
+  Repeat(state, [] {
     for (int y = 0; y < kWindowHeight; ++y) {
-      std::memcpy(bench->copyTarget.data() + static_cast<std::size_t>(y) * kWindowWidth,
-                  bench->frame.Row(y), rowBytes);
+      std::memcpy(bench->copyTarget.data() + static_cast<std::size_t>(y) * kWindowWidth, bench->frame.Row(y),
+                  sizeof(Pixel) * kWindowWidth);
     }
-    benchmark::ClobberMemory();
-  }
+  });
 }
 
-void WindowCopy(benchmark::State& state) {
-  for (auto _ : state) {
-    bench->windowCopy->Copy(bench->frame);
-    benchmark::ClobberMemory();
-  }
-}
+void WindowCopy(benchmark::State& state) { Repeat(state, [] { bench->windowCopy->Copy(bench->frame); }); }
 
 // Keeps the medians for the summary table and passes everything on to the
 // usual console output.
@@ -202,7 +180,7 @@ class MedianReporter : public benchmark::ConsoleReporter {
     row("  far drops: Draw of every far drop", median("PartFarDrops"));
     row("  picture: colour-keyed Draw", median("PartPicture"));
     row("  near drops: Draw of every near drop", median("PartNearDrops"));
-    row("  scene motion alone (nothing painted)", median("SceneMotion"));
+    row("  scene motion alone (every call clipped away)", median("SceneMotion"));
     row("floor: fill 800 x 533, loop vectorised at -O3", fillLoop);
     row("floor: fill 800 x 533, string store (as memset)", fillString);
     row("floor: memcpy of the 784 x 495 window part", copy);
@@ -238,14 +216,19 @@ bool HasFlag(const std::vector<char*>& args, const char* prefix) {
                      [prefix](const char* a) { return std::strncmp(a, prefix, std::strlen(prefix)) == 0; });
 }
 
+// The picture is the program's own unless --picture=FILE names another.
 void Prepare(Bench& b, const std::string& picturePath) {
-  LoadBmpFile(b.picture, picturePath);
-  b.picture.Transparent = true;
-  b.frame.SetSize(SceneWidth, SceneHeight);
-  SeedRandom(1);
+  app::PrepareFrameAndPicture(b.frame, b.picture, [&picturePath](TBitmap& picture) {
+    if (picturePath.empty()) {
+      LoadFromResourceName(&picture, HInstance, "Princess");
+    } else {
+      imaging::LoadBmpFile(picture, picturePath);
+    }
+  });
+  scene::SeedRandom(1);
   for (int i = 0; i < kWarmUpFrames; ++i) {
     b.rain.NextFrame(b.frame.Canvas, &b.picture);
-    AdvanceWithoutPainting(b.referenceRain);
+    MoveReferenceScene();
   }
   b.sdlFrame = std::make_unique<SdlReferenceFrame>(b.picture);
   b.fillTarget.assign(static_cast<std::size_t>(SceneWidth) * SceneHeight, 0);
@@ -254,7 +237,7 @@ void Prepare(Bench& b, const std::string& picturePath) {
 
   // The copy must land pixel for pixel, or its timing means nothing.
   b.windowCopy->Copy(b.frame);
-  const Surface& s = b.windowCopy->surface();
+  const drawing::Surface& s = b.windowCopy->surface();
   for (int y = 0; y < kWindowHeight; ++y) {
     if (std::memcmp(s.pixels + static_cast<std::ptrdiff_t>(y) * s.stride, b.frame.Row(y),
                     sizeof(Pixel) * kWindowWidth) != 0) {
@@ -268,7 +251,7 @@ void Prepare(Bench& b, const std::string& picturePath) {
 int main(int argc, char** argv) {
   // Defaults that make the ratios stable; any of them can be overridden.
   std::vector<char*> args(argv, argv + argc);
-  std::string picturePath = RAIN_BENCH_PICTURE;
+  std::string picturePath;
   for (auto it = args.begin() + 1; it != args.end();) {
     if (std::strncmp(*it, "--picture=", 10) == 0) {
       picturePath = *it + 10;

@@ -1,15 +1,17 @@
-#include "sdl_frames.h"
+#include "bench/sdl_frames.h"
 
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
-#include "drops.h"
+#include "scene/drops.h"
+
+using drawing::Pixel;
+using scene::DropColor;
+using scene::FarDropColor;
 
 namespace {
 
@@ -57,17 +59,16 @@ SdlReferenceFrame::SdlReferenceFrame(const TBitmap& picture) : impl_(std::make_u
 
 SdlReferenceFrame::~SdlReferenceFrame() = default;
 
-void SdlReferenceFrame::Paint(const Rain& rain, int skyLevel) {
+void SdlReferenceFrame::Paint(const Rain& rain) {
   SDL_Surface* frame = impl_->frame;
-  const auto level = static_cast<Uint8>(skyLevel);
+  const auto level = static_cast<Uint8>(rain.skyLevel);
   SDL_FillRect(frame, nullptr, SDL_MapRGB(frame->format, level, level, level));
 
   SDL_SetRenderDrawColor(impl_->renderer, FarDropColor & 0xFF, (FarDropColor >> 8) & 0xFF,
                          (FarDropColor >> 16) & 0xFF, SDL_ALPHA_OPAQUE);
   for (const FarDrop& drop : rain.farDrops) {
-    const int endY = static_cast<int>(std::cos(FallAngle) * drop.size * 4.0 + drop.y);
-    const int endX = static_cast<int>(std::sin(FallAngle) * drop.size * 2.0 + drop.x);
-    SDL_RenderDrawLine(impl_->renderer, drop.x, drop.y, endX, endY);
+    const scene::Point end = drop.StreakEnd();
+    SDL_RenderDrawLine(impl_->renderer, drop.x, drop.y, end.x, end.y);
   }
   SDL_RenderFlush(impl_->renderer);
 
@@ -97,7 +98,7 @@ WindowSurfaceCopy::WindowSurfaceCopy(int width, int height) : impl_(std::make_un
   impl_->target = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, kFrameFormat);
   if (impl_->target == nullptr) FailWithSdlError("cannot create the window-layout surface");
   SDL_Surface* target = impl_->target;
-  impl_->canvas.Attach(Surface{static_cast<Pixel*>(target->pixels), target->w, target->h,
+  impl_->canvas.Attach(drawing::Surface{static_cast<Pixel*>(target->pixels), target->w, target->h,
                                target->pitch / static_cast<int>(sizeof(Pixel))});
 }
 
@@ -105,4 +106,4 @@ WindowSurfaceCopy::~WindowSurfaceCopy() = default;
 
 void WindowSurfaceCopy::Copy(const TBitmap& frame) { impl_->canvas.Draw(0, 0, &frame); }
 
-const Surface& WindowSurfaceCopy::surface() const { return impl_->canvas.surface(); }
+const drawing::Surface& WindowSurfaceCopy::surface() const { return impl_->canvas.surface(); }

@@ -7,12 +7,13 @@
 
 #include <memory>
 
-#include "canvas.h"
-#include "rain.h"
+#include "drawing/canvas.h"
+#include "scene/rain.h"
 
-// Paints the drops of a scene the way plain SDL would: SDL_FillRect for the
-// sky, the picture as a colour-keyed RLE surface, SDL_FillRect for every
-// block of a near drop and the software renderer for the far-drop lines.
+// Paints the last frame of a scene the way plain SDL would: SDL_FillRect for
+// the sky at the scene's level, the picture as a colour-keyed RLE surface,
+// SDL_FillRect for every block of a near drop and the software renderer for
+// the far-drop lines.
 class SdlReferenceFrame {
  public:
   explicit SdlReferenceFrame(const TBitmap& picture);
@@ -20,7 +21,7 @@ class SdlReferenceFrame {
   SdlReferenceFrame(const SdlReferenceFrame&) = delete;
   SdlReferenceFrame& operator=(const SdlReferenceFrame&) = delete;
 
-  void Paint(const Rain& rain, int skyLevel);
+  void Paint(const Rain& rain);
 
  private:
   struct Impl;
@@ -37,7 +38,7 @@ class WindowSurfaceCopy {
   WindowSurfaceCopy& operator=(const WindowSurfaceCopy&) = delete;
 
   void Copy(const TBitmap& frame);
-  const Surface& surface() const;
+  const drawing::Surface& surface() const;
 
  private:
   struct Impl;

@@ -1,4 +1,4 @@
-#include "canvas.h"
+#include "drawing/canvas.h"
 
 #include <algorithm>
 #include <cassert>
@@ -6,6 +6,12 @@
 #include <cstring>
 #include <cwchar>
 #include <utility>
+
+using drawing::OpaqueRun;
+using drawing::Pixel;
+using drawing::Surface;
+using drawing::ToColor;
+using drawing::ToPixel;
 
 namespace {
 

@@ -35,10 +35,13 @@
 #include <vector>
 
 using TColor = std::uint32_t;  // 0x00BBGGRR
-using Pixel = std::uint32_t;   // 0x00RRGGBB
 
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
+
+namespace drawing {
+
+using Pixel = std::uint32_t;  // 0x00RRGGBB
 
 // Swapping red and blue is its own inverse, so one function serves both ways.
 constexpr std::uint32_t SwapRedBlue(std::uint32_t v) {
@@ -69,11 +72,20 @@ class ColorProperty {
   Pixel pixel_ = ToPixel(clBlack);
 };
 
+// One horizontal stretch of pixels that a transparent bitmap does copy.
+struct OpaqueRun {
+  int y;
+  int x0;  // first pixel of the run
+  int x1;  // one past the last
+};
+
+}  // namespace drawing
+
 struct TPen {
-  ColorProperty Color;
+  drawing::ColorProperty Color;
 };
 struct TBrush {
-  ColorProperty Color;
+  drawing::ColorProperty Color;
 };
 
 class TBitmap;
@@ -81,12 +93,12 @@ class TBitmap;
 class TCanvas {
  public:
   TCanvas() = default;
-  explicit TCanvas(Surface surface) : surface_(surface) {}
+  explicit TCanvas(drawing::Surface surface) : surface_(surface) {}
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
 
-  // Pointers, so callers write `canvas->Pen->Color = c` as on the desktop
-  // library the program was first written for.
+  // Pointers, so that callers write `canvas->Pen->Color = c`, the same
+  // spelling as `bitmap->Canvas` and `form->Canvas`.
   TPen* const Pen = &pen_;
   TBrush* const Brush = &brush_;
 
@@ -100,29 +112,27 @@ class TCanvas {
 
   // For the surface's owner: re-point the canvas after the pixels moved.
   // Pen, brush and current position are kept.
-  void Attach(Surface surface) { surface_ = surface; }
-  const Surface& surface() const { return surface_; }
+  void Attach(drawing::Surface surface) { surface_ = surface; }
+  const drawing::Surface& surface() const { return surface_; }
 
   // Counts the calls that may have changed a pixel.  Owners compare it to
   // learn whether their pixels changed (a bitmap's transparency runs, a
   // window that needs presenting).
   std::uint64_t version() const { return version_; }
-  void Touch() { ++version_; }
 
  private:
-  Surface surface_;
+  // Only the canvas's own drawing calls and the bitmap whose pixels it paints
+  // may say that pixels changed; anyone else could leave a bitmap's
+  // transparency runs describing pixels it no longer has.
+  friend class TBitmap;
+  void Touch() { ++version_; }
+
+  drawing::Surface surface_;
   TPen pen_;
   TBrush brush_;
   int penX_ = 0;
   int penY_ = 0;
   std::uint64_t version_ = 0;
-};
-
-// One horizontal stretch of pixels that a transparent bitmap does copy.
-struct OpaqueRun {
-  int y;
-  int x0;  // first pixel of the run
-  int x1;  // one past the last
 };
 
 class TBitmap {
@@ -163,28 +173,28 @@ class TBitmap {
   // Checked pixel access (asserts the coordinates are inside).
   TColor GetPixel(int x, int y) const;
   void SetPixel(int x, int y, TColor c);
-  const Pixel* Row(int y) const;
-  Pixel* MutableRow(int y);  // counts as a change of the pixels
+  const drawing::Pixel* Row(int y) const;
+  drawing::Pixel* MutableRow(int y);  // counts as a change of the pixels
 
   // Replaces size and pixels in one step (used by image loaders).
-  void Assign(int width, int height, std::vector<Pixel> pixels);
+  void Assign(int width, int height, std::vector<drawing::Pixel> pixels);
 
   // The colour Draw leaves out when Transparent is set.  The bitmap must not
   // be empty.
-  Pixel TransparentPixel() const;
+  drawing::Pixel TransparentPixel() const;
 
   // The stretches Draw copies when Transparent is set, rebuilt lazily after
   // the pixels changed.
-  const std::vector<OpaqueRun>& OpaqueRuns() const;
+  const std::vector<drawing::OpaqueRun>& OpaqueRuns() const;
 
  private:
   void Reattach();
 
   int width_ = 0;
   int height_ = 0;
-  std::vector<Pixel> pixels_;
+  std::vector<drawing::Pixel> pixels_;
   TCanvas canvas_;
 
-  mutable std::vector<OpaqueRun> runs_;
+  mutable std::vector<drawing::OpaqueRun> runs_;
   mutable std::uint64_t runsVersion_ = ~std::uint64_t{0};
 };

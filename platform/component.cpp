@@ -1,7 +1,8 @@
-#include "component.h"
+#include "platform/component.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "imaging/resources.h"
 
 TComponent::TComponent(TComponent* owner) : owner_(owner) {
   if (owner_ != nullptr) owner_->components_.push_back(this);
@@ -17,17 +18,11 @@ void TComponent::DestroyComponents() {
   while (!components_.empty()) delete components_.back();
 }
 
-bool TComponent::ReadProperty(const std::string&, const PropertyValue&) { return false; }
+bool TComponent::ReadProperty(const std::string&, const platform::PropertyValue&) { return false; }
 
 TComponent* TComponent::FindComponent(const std::string& name) const {
   for (TComponent* component : components_) {
-    if (SameText(component->Name, name)) return component;
+    if (imaging::SameText(component->Name, name)) return component;
   }
   return nullptr;
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) {
-    return std::tolower(x) == std::tolower(y);
-  });
 }

@@ -5,10 +5,11 @@
 
 #include <functional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+namespace platform {
 class PropertyValue;
+}
 
 class TObject {
  public:
@@ -39,7 +40,7 @@ class TComponent : public TObject {
   // Applies one property of a window description.  Returns false when the
   // component has no property of that name; a wrong value raises Exception
   // through `value`.
-  virtual bool ReadProperty(const std::string& name, const PropertyValue& value);
+  virtual bool ReadProperty(const std::string& name, const platform::PropertyValue& value);
 
   std::string Name;
 
@@ -52,7 +53,3 @@ class TComponent : public TObject {
   TComponent* owner_;
   std::vector<TComponent*> components_;
 };
-
-// Compares ASCII names ignoring case, as resource and component names are
-// compared.
-bool SameText(std::string_view a, std::string_view b);

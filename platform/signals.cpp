@@ -1,4 +1,4 @@
-#include "signals.h"
+#include "platform/signals.h"
 
 #include <pthread.h>
 #include <sys/prctl.h>

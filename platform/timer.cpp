@@ -1,10 +1,10 @@
-#include "timer.h"
+#include "platform/timer.h"
 
 #include <algorithm>
 #include <limits>
 #include <vector>
 
-#include "formreader.h"
+#include "platform/description.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ void TTimer::SetOnTimer(TNotifyEvent handler) {
   Update();
 }
 
-double TTimer::Period() const { return std::max<double>(interval_, DesktopTickMs); }
+double TTimer::Period() const { return std::max<double>(interval_, TickMs); }
 
 void TTimer::Update() {
   const bool wanted = enabled_ && interval_ > 0 && onTimer_ && delivering;
@@ -88,11 +88,9 @@ void TTimer::FireDue() {
   }
 }
 
-bool TTimer::ReadProperty(const std::string& name, const PropertyValue& value) {
+bool TTimer::ReadProperty(const std::string& name, const platform::PropertyValue& value) {
   if (name == "Interval") {
     SetInterval(static_cast<unsigned>(value.AsInteger(0, std::numeric_limits<int>::max())));
-  } else if (name == "Enabled") {
-    SetEnabled(value.AsBoolean());
   } else if (name == "OnTimer") {
     SetOnTimer(value.AsHandler());
   } else if (name == "Left") {

@@ -6,16 +6,15 @@
 #include <chrono>
 #include <string>
 
-#include "component.h"
+#include "platform/component.h"
 
 class TTimer : public TComponent {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // The desktop timer the program was first written for never fires faster
-  // than its system tick of 1/64 s; the rain's speeds are tuned to that rate,
-  // so shorter intervals are raised to it.
-  static constexpr double DesktopTickMs = 1000.0 / 64;
+  // The rain's speeds are tuned to 64 frames a second, so the timer never
+  // fires faster than a tick of 1/64 s: shorter intervals are raised to it.
+  static constexpr double TickMs = 1000.0 / 64;
 
   explicit TTimer(TComponent* owner);
   ~TTimer() override;
@@ -31,14 +30,14 @@ class TTimer : public TComponent {
   void SetOnTimer(TNotifyEvent handler);
 
   // Milliseconds between events as delivered: the interval, never below the
-  // desktop tick.
+  // tick.
   double Period() const;
 
   // Where the timer sat on the form's design surface; kept, never used.
   int DesignLeft = 0;
   int DesignTop = 0;
 
-  bool ReadProperty(const std::string& name, const PropertyValue& value) override;
+  bool ReadProperty(const std::string& name, const platform::PropertyValue& value) override;
 
   // For the message loop.  Timers run only while a loop can deliver their
   // events; the loop waits at most until NextDue and then calls FireDue,

@@ -1,8 +1,10 @@
-#include "drops.h"
+#include "scene/drops.h"
 
 #include <cmath>
 
-#include "random.h"
+#include "scene/random.h"
+
+using scene::FallAngle;
 
 Drop::Drop(int baseSpeed) {
   drift = Random(10) - 5;
@@ -25,11 +27,11 @@ void Drop::Move() {
   y = static_cast<int>(y + std::cos(FallAngle) * speed);
 }
 
-bool Drop::IsOut() const { return x > DropRightLimit || y > DropLowerLimit; }
+bool Drop::IsOut() const { return x > scene::DropRightLimit || y > scene::DropLowerLimit; }
 
 void Drop::Draw(TCanvas* canvas) {
-  canvas->Pen->Color = DropColor;
-  canvas->Brush->Color = DropColor;
+  canvas->Pen->Color = scene::DropColor;
+  canvas->Brush->Color = scene::DropColor;
   for (int i = 0; i < size; ++i) {
     canvas->Rectangle(x + 3 * i, y + 6 * i, x + 3 * (i + 1), y + 6 * (i + 1));
   }
@@ -38,13 +40,16 @@ void Drop::Draw(TCanvas* canvas) {
   canvas->Brush->Color = clBlack;
 }
 
+scene::Point FarDrop::StreakEnd() const {
+  return {static_cast<int>((std::sin(FallAngle) * size) * 2.0 + x),
+          static_cast<int>((std::cos(FallAngle) * size) * 4.0 + y)};
+}
+
 void FarDrop::Draw(TCanvas* canvas) {
-  canvas->Pen->Color = FarDropColor;
-  canvas->Brush->Color = FarDropColor;
+  canvas->Pen->Color = scene::FarDropColor;
+  canvas->Brush->Color = scene::FarDropColor;
   canvas->MoveTo(x, y);
-  // The streak is drawn steeper than the fall: size right, 3.46 size down.
-  const int ey = static_cast<int>((std::cos(FallAngle) * size) * 4.0 + y);
-  const int ex = static_cast<int>((std::sin(FallAngle) * size) * 2.0 + x);
-  canvas->LineTo(ex, ey);
+  const scene::Point end = StreakEnd();
+  canvas->LineTo(end.x, end.y);
   canvas->Brush->Color = clBlack;
 }

@@ -3,7 +3,9 @@
 
 #pragma once
 
-#include "canvas.h"
+#include "drawing/canvas.h"
+
+namespace scene {
 
 // 30 degrees from the vertical, but deliberately the double nearest
 // 0.523598775 rather than pi/6: its sine sits a hair below 0.5, so a drop of
@@ -17,6 +19,13 @@ constexpr TColor FarDropColor = 0xF4E3A4;
 // scene on purpose, so streaks run off the bottom before they vanish.
 constexpr int DropRightLimit = 800;
 constexpr int DropLowerLimit = 600;
+
+struct Point {
+  int x;
+  int y;
+};
+
+}  // namespace scene
 
 class Drop {
  public:
@@ -39,4 +48,8 @@ class FarDrop : public Drop {
  public:
   explicit FarDrop(int baseSpeed) : Drop(baseSpeed) {}
   void Draw(TCanvas* canvas) override;
+
+  // Where the streak from (x, y) ends; Draw leaves that pixel unpainted.  The
+  // streak is steeper than the fall: size right, 3.46 size down.
+  scene::Point StreakEnd() const;
 };

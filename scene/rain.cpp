@@ -1,6 +1,6 @@
-#include "rain.h"
+#include "scene/rain.h"
 
-#include "random.h"
+#include "scene/random.h"
 
 int SceneWidth = 800;
 int SceneHeight = 533;
@@ -14,6 +14,7 @@ void Rain::AddFarDrop() { farDrops.push_back(FarDrop(FarDropSpeed)); }
 void Rain::NextFrame(TCanvas* canvas, const TBitmap* picture) {
   // A strike only lands once an earlier flash has faded below half.
   if (Random(1000) < 5 && flash < 128) flash = 255;
+  skyLevel = flash;
   const TColor level = static_cast<TColor>(flash) & 0xFF;
   canvas->Brush->Color = level | level << 8 | level << 16;
   if (flash > 0) flash -= 5;

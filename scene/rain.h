@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "canvas.h"
-#include "drops.h"
+#include "drawing/canvas.h"
+#include "scene/drops.h"
 
 extern int SceneWidth;    // 800
 extern int SceneHeight;   // 533
@@ -20,10 +20,12 @@ class Rain {
   void AddFarDrop();
 
   // Advances the scene one frame and paints it on `canvas`, back to front:
-  // lightning-lit background, far drops, `picture`, near drops.
+  // lightning-lit background, far drops, `picture`, near drops.  A canvas
+  // without a surface clips everything away and leaves only the motion.
   void NextFrame(TCanvas* canvas, const TBitmap* picture);
 
   std::vector<Drop> drops;        // near drops, oldest first
   std::vector<FarDrop> farDrops;  // far drops, oldest first
   int flash = 0;                  // lightning brightness, 0 ... 255
+  int skyLevel = 0;               // grey level of the last frame's background
 };

@@ -1,11 +1,11 @@
-#include "random.h"
+#include "scene/random.h"
 
 #include <random>
 #include <utility>
 
 namespace {
 
-class BuiltInSource final : public RandomSource {
+class BuiltInSource final : public scene::RandomSource {
  public:
   std::uint32_t Next() override { return static_cast<std::uint32_t>(engine_()); }
   void Seed(std::uint32_t seed) { engine_.seed(seed); }
@@ -15,7 +15,7 @@ class BuiltInSource final : public RandomSource {
 };
 
 BuiltInSource builtIn;
-RandomSource* source = &builtIn;
+scene::RandomSource* source = &builtIn;
 std::function<void(int, int)> observer;
 
 }  // namespace
@@ -25,6 +25,8 @@ int Random(int n) {
   if (observer) observer(n, result);
   return result;
 }
+
+namespace scene {
 
 void SeedRandom(std::uint32_t seed) { builtIn.Seed(seed); }
 
@@ -37,3 +39,5 @@ RandomSource* SetRandomSource(RandomSource* replacement) {
 void SetRandomObserver(std::function<void(int n, int result)> newObserver) {
   observer = std::move(newObserver);
 }
+
+}  // namespace scene

@@ -10,13 +10,15 @@
 #include <cstdint>
 #include <functional>
 
+int Random(int n);
+
+namespace scene {
+
 class RandomSource {
  public:
   virtual ~RandomSource() = default;
   virtual std::uint32_t Next() = 0;
 };
-
-int Random(int n);
 
 // Restarts the built-in generator from `seed`.
 void SeedRandom(std::uint32_t seed);
@@ -29,3 +31,5 @@ RandomSource* SetRandomSource(RandomSource* source);
 // Called after every draw with its bound and result; an empty function stops
 // the calls.
 void SetRandomObserver(std::function<void(int n, int result)> observer);
+
+}  // namespace scene

@@ -5,5 +5,5 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DRAIN_BUILD_TESTS=OFF
-cmake --build build
+cmake --build build -j "$(nproc)"
 exec build/rain

@@ -9,10 +9,11 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+jobs=$(nproc)
 cmake -S . -B build -G Ninja -DRAIN_WERROR=ON -DRAIN_BUILD_TESTS=ON
-cmake --build build
+cmake --build build -j "$jobs"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRAIN_SANITIZE=ON -DRAIN_WERROR=ON
-cmake --build build/sanitize
+cmake --build build/sanitize -j "$jobs"
 
-ctest --test-dir build/sanitize --output-on-failure -L unit -j2
-ctest --test-dir build --output-on-failure -j2
+ctest --test-dir build/sanitize --output-on-failure -L unit -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"

@@ -6,10 +6,12 @@
 #include <functional>
 #include <stdexcept>
 
-#include "entry.h"
-#include "exception.h"
+#include "app/entry.h"
+#include "drawing/exception.h"
 
 namespace {
+
+using app::GuardedEntry;
 
 struct Case {
   const char* name;

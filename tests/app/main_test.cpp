@@ -6,15 +6,15 @@
 #include <algorithm>
 #include <vector>
 
-#include "canvas.h"
-#include "main.h"
+#include "app/main.h"
+#include "drawing/canvas.h"
 
 TEST(MainWindowTest, EachTimerEventPaintsOneFrameOntoTheClientAreaAndAClickChangesNothing) {
   TComponent owner(nullptr);
   fMain = new TfMain(&owner);
   ASSERT_NE(rain, nullptr);
-  std::vector<Pixel> client(784 * 495, 0x5A5A5A);  // stands in for the window's client area
-  fMain->Canvas->Attach(Surface{client.data(), 784, 495, 784});
+  std::vector<drawing::Pixel> client(784 * 495, 0x5A5A5A);  // stands in for the window's client area
+  fMain->Canvas->Attach({client.data(), 784, 495, 784});
   // Every pixel of the client area is the top-left 784 x 495 of the frame.
   const auto expectClientShowsFrame = [&] {
     for (int y = 0; y < 495; ++y)
@@ -27,7 +27,7 @@ TEST(MainWindowTest, EachTimerEventPaintsOneFrameOntoTheClientAreaAndAClickChang
   EXPECT_EQ(rain->farDrops.size(), 2u);
   expectClientShowsFrame();
 
-  const std::vector<Pixel> before = client;
+  const std::vector<drawing::Pixel> before = client;
   fMain->OnClick(fMain);
   EXPECT_EQ(client, before);
   EXPECT_EQ(rain->drops.size(), 5u);

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "main.h"
+#include "app/main.h"
 
 TEST(MainWindowWithoutPictureTest, ConstructorFailsNamingTheResource) {
   TComponent owner(nullptr);

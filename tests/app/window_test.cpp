@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <filesystem>
 #include <numeric>
@@ -16,15 +15,26 @@
 #include <thread>
 #include <tuple>
 
-#include "canvas.h"
-#include "imagefile.h"
-// After the headers above: Xlib's macros clash with names in them.
-#include "x_session.h"
+#include "drawing/canvas.h"
+#include "imaging/image_files.h"
+// After the headers above: Xlib's macros (None, Bool, Status) clash with
+// names in them.
+#include "tests/support/x_session.h"
 #include <X11/keysym.h>
 
 namespace {
 
-using namespace testsupport;
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using support::ChildProcess;
+using support::Clock;
+using support::DisplayNameOf;
+using support::Launch;
+using support::ReadFile;
+using support::Rect;
+using support::ScratchFolder;
+using support::WaitUntil;
+using support::XSession;
 
 const fs::path kProgram = RAIN_PROGRAM;
 constexpr int kLeft = 250, kTop = 220, kWidth = 784, kHeight = 495;
@@ -41,7 +51,7 @@ const std::vector<FigurePixel>& Figure() {
   static const auto figure = [] {  // read when first needed, not while tests are listed
     std::vector<FigurePixel> pixels;
     TBitmap picture;
-    LoadBmpFile(picture, RAIN_PICTURE_BMP);
+    imaging::LoadBmpFile(picture, RAIN_PICTURE_BMP);
     for (int y = 0; y < std::min(kHeight, picture.height()); ++y)
       for (int x = 0; x < std::min(kWidth, picture.width()); ++x)
         if (picture.Row(y)[x] != picture.TransparentPixel()) pixels.push_back({x, y, picture.Row(y)[x] & 0xFFFFFFu});
@@ -215,10 +225,10 @@ TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
 }
 
 TEST(WithoutDisplay, WritesTheMessageToStderrAndExitsWithStatusOne) {
-  TempFolder folder;
-  ChildProcess rain = Launch(kProgram, folder.path, "");
+  ScratchFolder folder;
+  ChildProcess rain = Launch(kProgram, folder.path(), "");
   EXPECT_EQ(rain.WaitForExit(kStartTimeout), 1);
-  const std::string text = ReadFile(folder.path / "stderr.txt");
+  const std::string text = ReadFile(folder / "stderr.txt");
   EXPECT_TRUE(!text.empty() && text.ends_with("\n")) << "stderr: " << text;
 }
 

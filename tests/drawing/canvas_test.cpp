@@ -10,10 +10,14 @@
 #include <tuple>
 #include <utility>
 
-#include "canvas.h"
-#include "pixel_check.h"
+#include "drawing/canvas.h"
+#include "tests/support/pixel_check.h"
 
 namespace {
+
+using support::Fill;
+using support::PixelsAre;
+using support::Snapshot;
 
 constexpr TColor Red = 0x0000FF;    // TColor keeps red in the low byte
 constexpr TColor Blue = 0xFF0000;
@@ -214,7 +218,8 @@ struct Offset {
   int x, y;
 };
 
-class DrawTest : public CanvasTest, public ::testing::WithParamInterface<std::tuple<Offset, bool>> {
+// The F drawn onto a yellow surface.
+class FTest : public CanvasTest {
  protected:
   void SetUp() override {
     Fill(bmp, 12, 9, Yellow);
@@ -223,6 +228,8 @@ class DrawTest : public CanvasTest, public ::testing::WithParamInterface<std::tu
   }
   TBitmap f;
 };
+
+class DrawTest : public FTest, public ::testing::WithParamInterface<std::tuple<Offset, bool>> {};
 
 TEST_P(DrawTest, CopiesUnscaledClipsAndSkipsTheKeyWhenTransparent) {
   const auto [at, transparent] = GetParam();
@@ -255,25 +262,44 @@ INSTANTIATE_TEST_SUITE_P(
                        ::testing::Bool()),
     DrawCaseName);
 
-TEST_F(CanvasTest, TransparentDrawFollowsChangesToTheSourcePixels) {
-  TBitmap f;
-  MakeF(f);
+// A transparent bitmap remembers which of its pixels Draw copies.  Every way
+// of changing its pixels must make the next Draw use the new ones: a
+// transparent pixel made opaque, or a new key colour.
+struct Edit {
+  const char* name;
+  void (*apply)(TBitmap& f);
+};
+
+void PrintTo(const Edit& edit, std::ostream* os) { *os << edit.name; }
+
+class TransparentDrawAfterAnEdit : public FTest, public ::testing::WithParamInterface<Edit> {};
+
+TEST_P(TransparentDrawAfterAnEdit, UsesTheEditedPixels) {
   f.Transparent = true;
   bmp.Canvas->Draw(0, 0, &f);
-  // Paint over the F's stem through its canvas and recolour the key pixel:
-  // the next draw must use the new pixels and the new key.
-  f.Canvas->Pen->Color = Green;
-  f.Canvas->Brush->Color = Green;
-  f.Canvas->Rectangle(0, 0, 2, 6);  // covers the lower-left too: green is now the key
+  GetParam().apply(f);
   Fill(bmp, 12, 9, Yellow);
-  const auto yellow = Snapshot(bmp);
   bmp.Canvas->Draw(0, 0, &f);
-  EXPECT_TRUE(PixelsAre(bmp, yellow, [&](int x, int y) -> std::optional<TColor> {
-    if (x >= 5 || y >= 6) return std::nullopt;
+  const TColor key = f.GetPixel(0, f.height() - 1);
+  EXPECT_TRUE(PixelsAre(bmp, before, [&](int x, int y) -> std::optional<TColor> {
+    if (x >= f.width() || y >= f.height()) return std::nullopt;
     const TColor c = f.GetPixel(x, y);
-    return c == Green ? std::nullopt : std::optional<TColor>(c);
+    return c == key ? std::nullopt : std::optional<TColor>(c);
   }));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, TransparentDrawAfterAnEdit,
+    ::testing::Values(Edit{"SetPixel", [](TBitmap& f) { f.SetPixel(3, 3, Green); }},
+                      Edit{"MutableRow", [](TBitmap& f) { f.MutableRow(4)[3] = drawing::ToPixel(Red); }},
+                      // Paints over the stem and the lower-left: green is the new key.
+                      Edit{"Canvas",
+                           [](TBitmap& f) {
+                             f.Canvas->Pen->Color = Green;
+                             f.Canvas->Brush->Color = Green;
+                             f.Canvas->Rectangle(0, 0, 2, 6);
+                           }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CanvasTest, DrawingNothingChangesNothing) {
   TBitmap empty;

@@ -8,10 +8,11 @@
 
 #include <cstdint>
 
-#include "canvas.h"
-#include "rain.h"
-#include "random.h"
-#include "test_picture.h"
+#include "app/frame_setup.h"
+#include "drawing/canvas.h"
+#include "scene/rain.h"
+#include "scene/random.h"
+#include "tests/perf/test_picture.h"
 
 namespace {
 
@@ -27,11 +28,10 @@ void AddFrame(std::uint64_t& hash, const TBitmap& frame) {
 
 TEST(GoldenFrames, FixedSeedAndPictureGiveTheRecordedFrames) {
   TBitmap picture;
-  MakeTestPicture(picture, SceneWidth, SceneHeight);
   TBitmap frame;
-  frame.SetSize(SceneWidth, SceneHeight);
+  app::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { MakeTestPicture(p, SceneWidth, SceneHeight); });
   Rain rain;
-  SeedRandom(kSeed);
+  scene::SeedRandom(kSeed);
 
   std::uint64_t hash = 0xCBF29CE484222325ull;
   int strikes = 0;

@@ -10,11 +10,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "canvas.h"
-#include "drops.h"
-#include "rain.h"
-#include "random.h"
-#include "test_picture.h"
+#include "app/frame_setup.h"
+#include "drawing/canvas.h"
+#include "scene/drops.h"
+#include "scene/rain.h"
+#include "scene/random.h"
+#include "tests/perf/test_picture.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ constexpr long kResidentGrowthLimitKb = 1024;
 
 // How far down a drop of the given speed moves per frame from any position
 // y >= 0: the fractional part is truncated away.
-int StepDown(int speed) { return static_cast<int>(std::cos(FallAngle) * speed); }
+int StepDown(int speed) { return static_cast<int>(std::cos(scene::FallAngle) * speed); }
 
 // The most frames a drop can stay in its list.
 //
@@ -44,7 +45,7 @@ int StepDown(int speed) { return static_cast<int>(std::cos(FallAngle) * speed); 
 // and 130 on average, because most drops are faster.)
 int LongestLife(int baseSpeed) {
   const int slowest = baseSpeed - 5;
-  return DropLowerLimit / StepDown(slowest) + 1;
+  return scene::DropLowerLimit / StepDown(slowest) + 1;
 }
 
 // The peak resident size so far.  getrusage does not touch the heap, so the
@@ -61,11 +62,10 @@ TEST(Soak, TwoHundredThousandFramesStayBoundedDarkenAndKeepMemoryFlat) {
   ASSERT_EQ(farBound, 302u);
 
   TBitmap picture;
-  MakeTestPicture(picture, SceneWidth, SceneHeight);
   TBitmap frame;
-  frame.SetSize(SceneWidth, SceneHeight);
+  app::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { MakeTestPicture(p, SceneWidth, SceneHeight); });
   Rain rain;
-  SeedRandom(20240607);
+  scene::SeedRandom(20240607);
 
   std::size_t mostNear = 0, mostFar = 0;
   long strikes = 0, framesSinceStrike = -1;  // none yet

@@ -1,5 +1,5 @@
-// A picture for long runs and frame checksums that needs no image file: the
-// size of the scene, keyed on its lower-left pixel, with the shapes that make
+// A picture for long runs and frame checksums that needs no image file: any
+// size, keyed on its lower-left pixel, with the shapes that make
 // a colour-keyed copy go wrong when it is made faster: runs of every short
 // length, single opaque pixels, holes inside a figure, and runs that touch the
 // left and right edges.
@@ -8,9 +8,9 @@
 
 #include <vector>
 
-#include "canvas.h"
+#include "drawing/canvas.h"
 
-inline constexpr Pixel kPictureKey = 0xC8BFE7;  // RGB(200, 191, 231)
+inline constexpr drawing::Pixel kPictureKey = 0xC8BFE7;  // RGB(200, 191, 231)
 
 inline bool PictureIsOpaqueAt(int x, int y) {
   const long long dx = x - 390;
@@ -25,17 +25,16 @@ inline bool PictureIsOpaqueAt(int x, int y) {
 }
 
 inline void MakeTestPicture(TBitmap& picture, int width, int height) {
-  std::vector<Pixel> pixels(static_cast<std::size_t>(width) * height);
+  std::vector<drawing::Pixel> pixels(static_cast<std::size_t>(width) * height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      Pixel p = kPictureKey;
+      drawing::Pixel p = kPictureKey;
       if (y != height - 1 && PictureIsOpaqueAt(x, y)) {
-        p = static_cast<Pixel>(((x * 3) & 0xFF) << 16 | ((y * 5) & 0xFF) << 8 | ((x + y) & 0xFF));
+        p = static_cast<drawing::Pixel>(((x * 3) & 0xFF) << 16 | ((y * 5) & 0xFF) << 8 | ((x + y) & 0xFF));
         if (p == kPictureKey) p ^= 1;
       }
       pixels[static_cast<std::size_t>(y) * width + x] = p;
     }
   }
   picture.Assign(width, height, std::move(pixels));
-  picture.Transparent = true;
 }

@@ -12,10 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "exception.h"
-#include "forms.h"
-#include "resources.h"
-#include "timer.h"
+#include "drawing/exception.h"
+#include "imaging/resources.h"
+#include "platform/application.h"
+#include "platform/form.h"
+#include "platform/timer.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ class ApplicationTest : public ::testing::Test {
     text_ = R"({"object": "fTest", "class": "TfTest", "properties": {)" + formProperties +
             R"(}, "components": [{"object": "Timer1", "class": "TTimer",)" +
             R"( "properties": {"Interval": 1, "OnTimer": "Tick"}}]})";
-    const ResourceEntry entry{ResourceType::RCData, "TFTEST", reinterpret_cast<const unsigned char*>(text_.data()),
+    const imaging::ResourceEntry entry{imaging::ResourceType::RCData, "TFTEST", reinterpret_cast<const unsigned char*>(text_.data()),
                               text_.size()};
     table_.Add({&entry, 1});
     TestForm* form = nullptr;
@@ -59,7 +60,7 @@ class ApplicationTest : public ::testing::Test {
 
   friend class TestForm;
   std::string text_;
-  ResourceTable table_;
+  imaging::ResourceTable table_;
   std::function<void(TestForm*)> onTick_;
   // Declared last, so it deletes its forms before what they refer to goes.
   TApplication app_;
@@ -68,7 +69,7 @@ class ApplicationTest : public ::testing::Test {
 TestForm::TestForm(TComponent* owner)
     : TForm(owner, "TfTest", {{"Tick", [this](TObject*) { currentTest->onTick_(this); }}}, &currentTest->table_) {}
 
-TEST_F(ApplicationTest, OneMillisecondTimerTicksAtTheDesktopRateAndADisabledOneNotAtAll) {
+TEST_F(ApplicationTest, OneMillisecondTimerTicksAtSixtyFourASecondAndADisabledOneNotAtAll) {
   TestForm* form = CreateForm();
   EXPECT_DOUBLE_EQ(form->Component<TTimer>("Timer1")->Period(), 1000.0 / 64);
   int disabledTicks = 0;
@@ -112,10 +113,10 @@ TEST_F(ApplicationTest, AtMostOneTimerEventWaitsBehindASlowHandler) {
 }
 
 TEST_F(ApplicationTest, WindowIsTheClientSizeAndItsColourUntilDrawnOnAndCloseEndsRun) {
-  TestForm* form = CreateForm(R"("ClientWidth": 40, "ClientHeight": 30, "Color": "clRed")");
+  TestForm* form = CreateForm();  // the form's own colour: clBtnFace
   EXPECT_FALSE(form->Visible());
-  Surface seen;
-  std::vector<Pixel> pixels;
+  drawing::Surface seen;
+  std::vector<drawing::Pixel> pixels;
   onTick_ = [&](TestForm* f) {
     seen = f->Canvas->surface();
     for (int y = 0; y < seen.height; ++y)
@@ -125,7 +126,7 @@ TEST_F(ApplicationTest, WindowIsTheClientSizeAndItsColourUntilDrawnOnAndCloseEnd
   Run();
   EXPECT_EQ(seen.width, 40);
   EXPECT_EQ(seen.height, 30);
-  EXPECT_EQ(pixels, std::vector<Pixel>(40 * 30, ToPixel(0x0000FF)));
+  EXPECT_EQ(pixels, std::vector<drawing::Pixel>(40 * 30, 0xF0F0F0));
   EXPECT_FALSE(form->Visible()) << "closing the main form takes the window away";
 }
 

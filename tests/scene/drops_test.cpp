@@ -5,12 +5,19 @@
 #include <utility>
 #include <vector>
 
-#include "drops.h"
-#include "pixel_check.h"
-#include "random.h"
-#include "scripted_random.h"
+#include "scene/drops.h"
+#include "scene/random.h"
+#include "tests/support/pixel_check.h"
+#include "tests/support/scripted_random.h"
 
 namespace {
+
+using scene::DropColor;
+using scene::FarDropColor;
+using support::Fill;
+using support::PixelsAre;
+using support::ScriptedRandom;
+using support::Snapshot;
 
 // A drop whose every field the test sets: creation draws come from a script.
 template <class D = Drop>
@@ -27,9 +34,9 @@ D MakeDrop(int x, int y, int speed, int size) {
 
 std::vector<std::pair<int, int>> ObserveDraws(const std::function<void()>& what) {
   std::vector<std::pair<int, int>> seen;
-  SetRandomObserver([&](int n, int r) { seen.emplace_back(n, r); });
+  scene::SetRandomObserver([&](int n, int r) { seen.emplace_back(n, r); });
   what();
-  SetRandomObserver({});
+  scene::SetRandomObserver({});
   return seen;
 }
 
@@ -125,6 +132,8 @@ TEST_P(FarDropLine, EndsAtTheScaledOffsetWhichItLeavesUnpainted) {
     Fill(b, 30, 40, clBlack);
     b.Canvas->Pen->Color = clWhite;
     FarDrop d = MakeDrop<FarDrop>(x, y, 10, size);
+    EXPECT_EQ(d.StreakEnd().x, x + ex);
+    EXPECT_EQ(d.StreakEnd().y, y + ey);
     d.Draw(b.Canvas);
     EXPECT_EQ(b.Canvas->PenX(), x + ex);
     EXPECT_EQ(b.Canvas->PenY(), y + ey);

@@ -4,12 +4,18 @@
 #include <utility>
 #include <vector>
 
-#include "pixel_check.h"
-#include "rain.h"
-#include "random.h"
-#include "scripted_random.h"
+#include "app/frame_setup.h"
+#include "scene/rain.h"
+#include "scene/random.h"
+#include "tests/support/pixel_check.h"
+#include "tests/support/scripted_random.h"
 
 namespace {
+
+using scene::DropColor;
+using scene::FarDropColor;
+using support::Fill;
+using support::ScriptedRandom;
 
 constexpr TColor Red = 0x0000FF;
 constexpr TColor Blue = 0xFF0000;
@@ -28,10 +34,8 @@ void ScriptFrame(ScriptedRandom& s, std::uint32_t lightning, std::uint32_t colum
 class RainTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    frame.SetSize(800, 533);
     // A picture that is all transparent key: it paints nothing.
-    Fill(picture, 800, 533, Blue);
-    picture.Transparent = true;
+    app::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { Fill(p, 800, 533, Blue); });
   }
   template <class D = Drop>
   D At(int x, int y, int speed = 15, int size = 3) {
@@ -91,6 +95,7 @@ TEST_P(Lightning, StrikesOnlyOnceTheLastFlashHasFadedBelowHalf) {
   ScriptFrame(s, draw);
   rain.NextFrame(frame.Canvas, &picture);
   EXPECT_EQ(frame.GetPixel(700, 100), level | level << 8 | level << 16);
+  EXPECT_EQ(rain.skyLevel, static_cast<int>(level));
   EXPECT_EQ(rain.flash, after);
 }
 
@@ -115,11 +120,11 @@ TEST_F(RainTest, AStrikeFadesThroughFiftyOneGreysBackToDark) {
 }
 
 TEST_F(RainTest, EachFrameDrawsLightningThenTwoFarThenFiveNearDrops) {
-  SeedRandom(99);
+  scene::SeedRandom(99);
   std::vector<int> bounds;
-  SetRandomObserver([&](int n, int) { bounds.push_back(n); });
+  scene::SetRandomObserver([&](int n, int) { bounds.push_back(n); });
   for (int i = 0; i < 40; ++i) rain.NextFrame(frame.Canvas, &picture);
-  SetRandomObserver({});
+  scene::SetRandomObserver({});
   ASSERT_EQ(bounds.size(), 40u * 36u);
   for (std::size_t f = 0; f < 40; ++f) {
     const auto* b = &bounds[f * 36];
@@ -177,7 +182,7 @@ TEST_F(RainTest, FarDropsFallBehindThePictureAndNearDropsInFront) {
 TEST_F(RainTest, AnOpaquePictureHidesLightningAndFarDrops) {
   Fill(picture, 800, 533, Red);
   picture.SetPixel(0, 532, Blue);  // only the key pixel, outside the window part
-  SeedRandom(3);
+  scene::SeedRandom(3);
   for (int i = 0; i < 200; ++i) {
     rain.flash = i % 2 ? 255 : 0;
     rain.NextFrame(frame.Canvas, &picture);

@@ -3,10 +3,14 @@
 #include <utility>
 #include <vector>
 
-#include "random.h"
-#include "scripted_random.h"
+#include "scene/random.h"
+#include "tests/support/scripted_random.h"
 
 namespace {
+
+using scene::SeedRandom;
+using scene::SetRandomObserver;
+using support::ScriptedRandom;
 
 std::vector<int> Draws(int count, int bound) {
   std::vector<int> out;

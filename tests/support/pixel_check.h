@@ -1,17 +1,19 @@
-// Shared test helpers: whole-surface pixel checks and a scripted random source.
+// Whole-bitmap pixel checks: a snapshot of every pixel, the check that
+// exactly the expected pixels changed, and a bitmap of one colour to start
+// from.
 
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
-#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <vector>
 
-#include "canvas.h"
+#include "drawing/canvas.h"
+
+namespace support {
 
 // A snapshot of every pixel of a bitmap, as TColor values.
 inline std::vector<TColor> Snapshot(const TBitmap& b) {
@@ -48,3 +50,5 @@ inline void Fill(TBitmap& b, int w, int h, TColor c) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) b.SetPixel(x, y, c);
 }
+
+}  // namespace support

@@ -9,12 +9,14 @@
 #include <deque>
 #include <initializer_list>
 
-#include "random.h"
+#include "scene/random.h"
 
-class ScriptedRandom final : public RandomSource {
+namespace support {
+
+class ScriptedRandom final : public scene::RandomSource {
  public:
-  ScriptedRandom() { previous_ = SetRandomSource(this); }
-  ~ScriptedRandom() override { SetRandomSource(previous_); }
+  ScriptedRandom() { previous_ = scene::SetRandomSource(this); }
+  ~ScriptedRandom() override { scene::SetRandomSource(previous_); }
   ScriptedRandom(const ScriptedRandom&) = delete;
   ScriptedRandom& operator=(const ScriptedRandom&) = delete;
 
@@ -33,5 +35,7 @@ class ScriptedRandom final : public RandomSource {
 
  private:
   std::deque<std::uint32_t> values_;
-  RandomSource* previous_ = nullptr;
+  scene::RandomSource* previous_ = nullptr;
 };
+
+}  // namespace support

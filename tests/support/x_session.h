@@ -1,134 +1,46 @@
 // The real program in a private X server, for the tests that start it as a
 // user does and watch and handle it from outside as a user and a window
-// manager would: child processes, scratch folders, Xvfb and openbox, and
-// what can be seen and done on that screen.  Include it after the project's
-// own headers: Xlib's macros (None, Bool, Status) clash with their names.
+// manager would: Xvfb and openbox, and what can be seen and done on that
+// screen.  Include it after the project's own headers: Xlib's macros (None,
+// Bool, Status) clash with names in them.
 
 #pragma once
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-extern char** environ;
-
-namespace testsupport {
-
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-template <typename Condition>
-inline bool WaitUntil(Condition condition, Clock::duration timeout) {
-  for (const auto end = Clock::now() + timeout; !condition();) {
-    if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
-}
-
-inline std::string ReadFile(const fs::path& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
+namespace support {
 
 inline std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
-
-// A child process, looked up in PATH, with its stderr in a file and SIGINT
-// and SIGTERM at their defaults (a test run in the background would pass on
-// an ignored SIGINT).  It is killed when it goes out of scope, so a failing
-// test leaves nothing behind.
-class ChildProcess {
- public:
-  ChildProcess(std::vector<std::string> argv, const fs::path& errors) {
-    std::vector<char*> args;
-    for (auto& arg : argv) args.push_back(arg.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults), sigaddset(&defaults, SIGINT), sigaddset(&defaults, SIGTERM);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    const int failed = posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
-  }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-  ~ChildProcess() {
-    if (!Running()) return;
-    kill(pid_, SIGTERM);
-    if (!WaitForExit(2s)) kill(pid_, SIGKILL), WaitForExit(2s);
-  }
-
-  void Signal(int signal) { kill(pid_, signal); }
-
-  bool Running() {
-    int status = 0;
-    if (!status_ && waitpid(pid_, &status, WNOHANG) == pid_)
-      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);  // as a shell reports it
-    return !status_;
-  }
-  // The exit status once the process has ended within `timeout`.
-  std::optional<int> WaitForExit(Clock::duration timeout) {
-    WaitUntil([this] { return !Running(); }, timeout);
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  std::optional<int> status_;
-};
-
-// A fresh, empty folder that is removed afterwards.
-struct TempFolder {
-  fs::path path;
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "rain-window-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-    path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-};
 
 // Starts a copy of `program`, kept in a folder of its own, from another empty
 // folder (it must find everything inside itself), with `display` as its only
 // display or none at all, and `environment` (NAME=VALUE) added; its stderr
 // goes to folder/stderr.txt.
-inline ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::string& display,
-                           const std::vector<std::string>& environment = {}) {
-  fs::create_directories(folder / "bin");
-  fs::create_directories(folder / "home");
-  const fs::path copy = folder / "bin" / program.filename();
-  fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
+inline ChildProcess Launch(const std::filesystem::path& program, const std::filesystem::path& folder,
+                           const std::string& display, const std::vector<std::string>& environment = {}) {
+  std::filesystem::create_directories(folder / "bin");
+  std::filesystem::create_directories(folder / "home");
+  const std::filesystem::path copy = folder / "bin" / program.filename();
+  std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
   std::vector<std::string> argv{"env", "-C", (folder / "home").string(), "-u", "WAYLAND_DISPLAY",
                                 "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY"};
   if (!display.empty()) argv.push_back("DISPLAY=" + display);
@@ -167,7 +79,7 @@ class XSession {
   int DisplayNumber() const { return displayNumber_; }
   std::string DisplayName() const { return DisplayNameOf(displayNumber_); }
   Display* Dpy() const { return display_; }
-  const fs::path& Scratch() const { return scratch_.path; }
+  const std::filesystem::path& Scratch() const { return scratch_.path(); }
 
   // Ends the X server with `signal`, as a crash or the end of a session
   // does.  This session's own connection closes first, while it still can.
@@ -182,7 +94,7 @@ class XSession {
     windowManager_.emplace(std::vector<std::string>{"env", "DISPLAY=" + DisplayName(), "openbox", "--sm-disable"},
                            Scratch() / "openbox.log");
     if (!WaitUntil([&] { return !Cardinals(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK").empty(); },
-                   10s))
+                   std::chrono::seconds(10)))
       throw std::runtime_error("openbox did not start: " + ReadFile(Scratch() / "openbox.log"));
   }
 
@@ -277,11 +189,11 @@ class XSession {
     if (children != nullptr) XFree(children);
   }
 
-  TempFolder scratch_;
+  ScratchFolder scratch_;
   std::optional<ChildProcess> server_;
   std::optional<ChildProcess> windowManager_;
   int displayNumber_ = -1;
   Display* display_ = nullptr;
 };
 
-}  // namespace testsupport
+}  // namespace support

@@ -1,4 +1,4 @@
-#include "frames_options.h"
+#include "tools/frames/options.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,11 @@
 
 namespace {
 
+using tools::FrameFormat;
+using tools::ParsedCommandLine;
 using Action = ParsedCommandLine::Action;
 
-ParsedCommandLine Parse(const std::vector<std::string>& args) { return ParseFramesCommandLine(args); }
+ParsedCommandLine Parse(const std::vector<std::string>& args) { return tools::ParseFramesCommandLine(args); }
 
 TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   const auto all = Parse({"--seed", "4294967295", "--frames=999999", "--out", "dir",

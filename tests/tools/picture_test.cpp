@@ -8,15 +8,21 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "canvas.h"
-#include "imagefile.h"
-#include "tool_run.h"
+#include "drawing/canvas.h"
+#include "imaging/image_files.h"
+#include "tests/tools/tool_test.h"
 
 namespace {
+
+using imaging::LoadBmpFile;
+using support::Finished;
+using support::Lines;
+using support::ReadFile;
 
 namespace fs = std::filesystem;
 
@@ -92,7 +98,7 @@ class DrawPictureToolTest : public ToolTest {};
 
 TEST_F(DrawPictureToolTest, RedrawsTheCommittedFilesByteForByte) {
   fs::create_directories(dir_ / "out");
-  const ToolRun run = Run(RAIN_DRAW_PICTURE_BINARY, {"@out"});
+  const Finished run = Run(RAIN_DRAW_PICTURE_BINARY, {"@out"});
   ASSERT_EQ(run.status, 0) << run.err;
   for (const char* name : {"princess.bmp", "mainicon.bmp", "icons/rain-32.png", "icons/rain-128.png"}) {
     EXPECT_TRUE(ReadFile(dir_ / "out" / name) == ReadFile(kResources / name))
@@ -114,7 +120,7 @@ TEST_P(DrawPictureBadUseTest, FailsWithOneLine) {
   fs::create_directories(dir_ / "blocked" / "princess.bmp");  // a folder where the picture goes
   fs::create_directories(dir_ / "noicons");
   std::ofstream(dir_ / "noicons" / "icons") << "x";  // a file where the icons folder goes
-  const ToolRun run = Run(RAIN_DRAW_PICTURE_BINARY, GetParam().args);
+  const Finished run = Run(RAIN_DRAW_PICTURE_BINARY, GetParam().args);
   EXPECT_EQ(run.status, GetParam().status) << run.err;
   EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
 }

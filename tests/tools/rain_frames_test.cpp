@@ -8,17 +8,22 @@
 #include <string>
 #include <vector>
 
-#include "canvas.h"
-#include "imagefile.h"
-#include "tool_run.h"
+#include "drawing/canvas.h"
+#include "imaging/image_files.h"
+#include "tests/tools/tool_test.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using imaging::SaveBmp24File;
+using support::Finished;
+using support::Lines;
+using support::ReadFile;
+
 class RainFramesTest : public ToolTest {
  protected:
-  ToolRun Run(const std::vector<std::string>& args) { return ToolTest::Run(RAIN_FRAMES_BINARY, args); }
+  Finished Run(const std::vector<std::string>& args) { return ToolTest::Run(RAIN_FRAMES_BINARY, args); }
 
   std::set<std::string> FilesIn(const fs::path& folder) {
     std::set<std::string> names;
@@ -28,7 +33,7 @@ class RainFramesTest : public ToolTest {
 };
 
 TEST_F(RainFramesTest, HelpGoesToStdoutWithStatusZero) {
-  const ToolRun help = Run({"--help"});
+  const Finished help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_TRUE(help.out.starts_with("Usage: rain-frames")) << help.out;
   EXPECT_EQ(help.err, "");
@@ -55,7 +60,7 @@ TEST_P(RainFramesFailure, ExitsWithItsStatusAndOneLine) {
 
   std::vector<std::string> args = {"--seed", "1", "--frames", "2"};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
-  const ToolRun run = Run(args);
+  const Finished run = Run(args);
   const auto lines = Lines(run.err);
   EXPECT_EQ(run.status, GetParam().status) << run.err;
   ASSERT_EQ(lines.size(), 1u) << run.err;
@@ -71,21 +76,24 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"OutputFolderUnderAFile", {"--picture", "@good.bmp", "--out", "@a-file/f"}, 1,
                     "cannot create output folder"},
         FailureCase{"FrameFileIsAFolder", {"--picture", "@good.bmp", "--out", "@blocked"}, 1,
-                    "cannot write frame"},
+                    "blocked/frame-000002.ppm: Is a directory"},
         FailureCase{"MissingPicture", {"--picture", "@none.bmp", "--out", "@f"}, 1, "cannot load picture"},
         FailureCase{"MalformedPicture", {"--picture", "@bad.bmp", "--out", "@f"}, 1, "cannot load picture"},
         FailureCase{"TraceInMissingFolder",
                     {"--picture", "@good.bmp", "--out", "@f", "--trace", "@none/trace.txt"}, 1,
-                    "cannot write trace file"},
+                    "none/trace.txt: No such file or directory"},
         // The trace fits the buffer, so only the final flush can notice.
         FailureCase{"TraceOnFullDevice", {"--picture", "@good.bmp", "--out", "@f", "--trace", "/dev/full"}, 1,
-                    "cannot write trace file"}),
+                    "cannot write /dev/full: No space left on device"},
+        // An output never replaces the picture it was painted from.
+        FailureCase{"TraceOverThePicture", {"--picture", "@good.bmp", "--out", "@f", "--trace", "@good.bmp"}, 1,
+                    "good.bmp: it is the picture"}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(RainFramesTest, WritesEveryKthFrameAndTheLastInEitherFormat) {
   for (const std::string format : {"ppm", "png"}) {
     const fs::path out = dir_ / format / "frames";  // created with its parent
-    const ToolRun run =
+    const Finished run =
         Run({"--seed", "7", "--frames", "5", "--every", "2", "--format", format, "--out", out});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
@@ -107,7 +115,7 @@ TEST_F(RainFramesTest, WritesEveryKthFrameAndTheLastInEitherFormat) {
 TEST_F(RainFramesTest, SameSeedGivesIdenticalFramesAndTraces) {
   const int frames = 3;
   for (const std::string run : {"a", "b", "c"}) {
-    const ToolRun result = Run({"--seed", run == "c" ? "8" : "7", "--frames", std::to_string(frames),
+    const Finished result = Run({"--seed", run == "c" ? "8" : "7", "--frames", std::to_string(frames),
                                   "--out", "@" + run, "--trace", "@" + run + ".trace"});
     ASSERT_EQ(result.status, 0) << result.err;
   }
@@ -145,7 +153,7 @@ TEST_F(RainFramesTest, PaintsACustomPictureWithItsTransparentColour) {
     for (int x = 0; x < 3; ++x) picture.SetPixel(x, y, rows[y][x]);
   SaveBmp24File(picture, dir_ / "small.bmp");
 
-  const ToolRun run =
+  const Finished run =
       Run({"--seed", "3", "--frames", "1", "--out", "@f", "--picture", "@small.bmp", "--trace", "@trace"});
   ASSERT_EQ(run.status, 0) << run.err;
 

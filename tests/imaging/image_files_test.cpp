@@ -3,21 +3,24 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "imagefile.h"
-#include "pixel_check.h"
+#include "drawing/exception.h"
+#include "imaging/image_files.h"
+#include "tests/support/pixel_check.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace imaging;
+using support::PixelsAre;
+using support::ReadFile;
+using support::Snapshot;
 
 constexpr TColor kRed = 0x0000FF;
 constexpr TColor kBlue = 0xFF0000;
@@ -38,21 +41,15 @@ void DrawF(TBitmap& b) {
 }
 
 std::vector<unsigned char> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Each test process has its own scratch folder, so tests may run side by side.
-fs::path Scratch(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("rain-imagefile-" + std::to_string(getpid()));
-  fs::create_directories(dir);
-  return dir / name;
+  const std::string bytes = ReadFile(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 class ImageFileTest : public ::testing::Test {
  protected:
   void SetUp() override { DrawF(f_); }
-  void TearDown() override { fs::remove_all(Scratch("").parent_path()); }
+  std::string Scratch(const std::string& name) const { return (scratch_ / name).string(); }
+  support::ScratchFolder scratch_;
   TBitmap f_;
 };
 
@@ -139,6 +136,7 @@ TEST_F(ImageFileTest, EveryWriterReportsAFailedWrite) {
   many.SetSize(17, 17);
   for (int i = 0; i < 17 * 17; ++i) many.SetPixel(i % 17, i / 17, static_cast<TColor>(i));
   EXPECT_THROW(SaveBmp8File(many, Scratch("many.bmp")), Exception);
+  EXPECT_TRUE(fs::is_empty(scratch_.path())) << "a failed write left a file behind";
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
-#include "resources.h"
+#include "imaging/resources.h"
 
-#include "canvas.h"
-#include "component.h"
-#include "exception.h"
-#include "imagefile.h"
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "drawing/canvas.h"
+#include "drawing/exception.h"
+#include "imaging/image_files.h"
+
+namespace imaging {
 
 namespace {
 
@@ -12,8 +17,6 @@ namespace {
 constinit ResourceTable programImage;
 
 }  // namespace
-
-const HINSTANCE HInstance = &programImage;
 
 ResourceRegistration::ResourceRegistration(std::span<const ResourceEntry> entries) {
   programImage.Add(entries);
@@ -40,6 +43,16 @@ std::span<const std::byte> ResourceTable::Find(ResourceType type, std::string_vi
   return std::as_bytes(std::span(entry->bytes, entry->size));
 }
 
+bool SameText(std::string_view a, std::string_view b) {
+  return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) {
+    return std::tolower(x) == std::tolower(y);
+  });
+}
+
+}  // namespace imaging
+
+const HINSTANCE HInstance = &imaging::programImage;
+
 void LoadFromResourceName(TBitmap* bitmap, HINSTANCE instance, std::string_view name) {
-  LoadBmp(*bitmap, instance->Find(ResourceType::Bitmap, name));
+  imaging::LoadBmp(*bitmap, instance->Find(imaging::ResourceType::Bitmap, name));
 }

@@ -1,16 +1,18 @@
 // Reading and writing bitmaps in file formats.  BMP goes through SDL's own
-// codec, PNG through libpng; nothing here parses or encodes by hand.
-// Every failure raises `Exception` with a one-line message.
+// codec (its surfaces and RWops only, never its video subsystem), PNG through
+// libpng; nothing here parses or encodes by hand.  Every failure raises
+// `Exception` with a one-line message, and every file is written whole or
+// not at all (imaging/output_file.h).
 
 #pragma once
 
 #include <cstddef>
 #include <span>
 #include <string>
-#include <vector>
 
-#include "canvas.h"
-#include "exception.h"
+#include "drawing/canvas.h"
+
+namespace imaging {
 
 // Replaces the bitmap's size and pixels with a BMP image held in memory.
 void LoadBmp(TBitmap& bitmap, std::span<const std::byte> bytes);
@@ -28,3 +30,5 @@ void SavePngFile(const TBitmap& bitmap, const std::string& path);
 
 // Binary P6, maxval 255.
 void SavePpmFile(const TBitmap& bitmap, const std::string& path);
+
+}  // namespace imaging

@@ -1,11 +1,13 @@
-// Shared by the platform's own files only: what SDL cannot say to the
-// window manager by itself.
+// Shared by the platform's own files only: what SDL cannot say to an X11
+// window manager or to Xlib by itself.
 
 #pragma once
 
-#include <SDL.h>
-
 #include <string>
+
+struct SDL_Window;
+
+namespace platform {
 
 struct FrameButtons {
   bool systemMenu;
@@ -29,8 +31,6 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
 // before SDL starts its video system: SDL puts back the handler it found
 // just before it closes its connections, which is when the refusal is read.
 void TolerateWakeupsOfClosedWindows();
-
-namespace platform {
 
 // From now on, when Xlib finds a display connection broken (the X server
 // ended, or it dropped this client), the process prints one line,

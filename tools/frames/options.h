@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+namespace tools {
+
 enum class FrameFormat { Ppm, Png };
 
 // Frame numbers are written with six digits; more frames would break the
@@ -42,3 +44,5 @@ bool IsFrameWritten(int frame, const FramesOptions& options);
 
 // "frame-000042.ppm" for frame 42.
 std::string FrameFileName(int frame, FrameFormat format);
+
+}  // namespace tools

@@ -2,22 +2,24 @@
 // names a missing resource, and bitmaps loaded from it.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "canvas.h"
-#include "exception.h"
-#include "imagefile.h"
-#include "pixel_check.h"
-#include "resources.h"
+#include "drawing/canvas.h"
+#include "drawing/exception.h"
+#include "imaging/image_files.h"
+#include "imaging/resources.h"
+#include "tests/support/pixel_check.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
+
+using imaging::ResourceEntry;
+using imaging::ResourceTable;
+using imaging::ResourceType;
+using support::Snapshot;
 
 const unsigned char kDescription[] = "{}";
 const unsigned char kOther[] = "other";
@@ -44,11 +46,10 @@ class ResourceTableTest : public ::testing::Test {
   void SetUp() override {
     TBitmap pattern;
     DrawPattern(pattern);
-    const auto path = std::filesystem::temp_directory_path() / ("rain-resources-" + std::to_string(getpid()) + ".bmp");
-    SaveBmp24File(pattern, path.string());
-    std::ifstream in(path, std::ios::binary);
-    bmp_.assign(std::istreambuf_iterator<char>(in), {});
-    std::filesystem::remove(path);
+    const support::ScratchFolder scratch;
+    imaging::SaveBmp24File(pattern, (scratch / "pattern.bmp").string());
+    const std::string bytes = support::ReadFile(scratch / "pattern.bmp");
+    bmp_.assign(bytes.begin(), bytes.end());
     const ResourceEntry entries[] = {
         {ResourceType::RCData, "TFMAIN", kDescription, sizeof kDescription - 1},
         {ResourceType::Bitmap, "PRINCESS", bmp_.data(), bmp_.size()},

@@ -1,4 +1,5 @@
-// The one exception type the program's platform layer raises.
+// The one exception type every layer of the program raises: the drawing
+// layer's users, image files, resources and the platform alike.
 
 #pragma once
 

@@ -1,17 +1,18 @@
 // The resources compiled into the program image: the picture, the icon and
 // the window description.  The build turns each resource file into bytes of
-// the executable (resources/CMakeLists.txt), so the program opens no file at
-// run time.
+// the executable (rain_embed_resources in imaging/CMakeLists.txt), so the
+// program opens no file at run time.
 
 #pragma once
 
 #include <cstddef>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
 class TBitmap;
+
+namespace imaging {
 
 enum class ResourceType {
   Bitmap,  // a BMP file
@@ -44,18 +45,24 @@ class ResourceTable {
   std::vector<ResourceEntry> entries_;
 };
 
-// The handle of a program image, through which its resources are found.
-using HINSTANCE = const ResourceTable*;
-
-// The running program's own image.
-extern const HINSTANCE HInstance;
-
 // Puts entries into the running program's image.  The generated resource
 // file of the build holds one of these; it runs before the program entry.
 class ResourceRegistration {
  public:
   explicit ResourceRegistration(std::span<const ResourceEntry> entries);
 };
+
+// Compares ASCII names ignoring case, as resource and component names are
+// compared.
+bool SameText(std::string_view a, std::string_view b);
+
+}  // namespace imaging
+
+// The handle of a program image, through which its resources are found.
+using HINSTANCE = const imaging::ResourceTable*;
+
+// The running program's own image.
+extern const HINSTANCE HInstance;
 
 // Replaces the bitmap's size and pixels with the bitmap resource `name` of
 // `instance`.  Throws Exception when there is no such resource or its bytes

@@ -1,22 +1,23 @@
-// Image files over SDL (BMP) and libpng (PNG).  None of this needs SDL_Init:
-// RWops and software surfaces work without any SDL subsystem.
-//
-// Every writer opens the file itself with stdio and checks the final fclose,
-// because a full disk shows up only when the buffered bytes are flushed.
-
-#include "imagefile.h"
+#include "imaging/image_files.h"
 
 #include <SDL.h>
 #include <png.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <vector>
+
+#include "drawing/exception.h"
+#include "imaging/output_file.h"
+
+using drawing::Pixel;
+
+namespace imaging {
 
 namespace {
 
@@ -30,46 +31,8 @@ std::string SdlError() {
   return (text != nullptr && *text != '\0') ? text : "unknown SDL error";
 }
 
-// An output file whose every failure, including the one at close, raises.
-class OutputFile {
- public:
-  explicit OutputFile(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "wb")) {
-    if (file_ == nullptr) Fail(std::strerror(errno));
-  }
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile() {
-    if (file_ != nullptr) std::fclose(file_);
-  }
-
-  std::FILE* get() const { return file_; }
-
-  void Write(const void* data, std::size_t size) {
-    if (std::fwrite(data, 1, size, file_) != size) Fail(std::strerror(errno));
-  }
-
-  // Flushes and closes; a short write that stdio buffered surfaces here.
-  void Close() {
-    const bool streamFailed = std::ferror(file_) != 0;
-    const int closeResult = std::fclose(file_);
-    const int savedErrno = errno;
-    file_ = nullptr;
-    if (streamFailed || closeResult != 0) Fail(std::strerror(savedErrno));
-  }
-
-  [[noreturn]] void Fail(const std::string& reason) const {
-    throw Exception("Cannot write " + path_ + ": " + reason);
-  }
-
- private:
-  std::string path_;
-  std::FILE* file_;
-};
-
 void RequireNonEmpty(const TBitmap& bitmap, const std::string& path) {
-  if (bitmap.width() <= 0 || bitmap.height() <= 0) {
-    throw Exception("Cannot write " + path + ": the bitmap is empty");
-  }
+  if (bitmap.width() <= 0 || bitmap.height() <= 0) FailToWrite(path, "the bitmap is empty");
 }
 
 // The bitmap's pixels as rows of R, G, B bytes, no padding.
@@ -89,10 +52,10 @@ std::vector<unsigned char> RgbBytes(const TBitmap& bitmap) {
 
 void WriteBmp(SDL_Surface* surface, const std::string& path) {
   OutputFile file(path);
-  SDL_RWops* rw = SDL_RWFromFP(file.get(), SDL_FALSE);
+  SDL_RWops* rw = SDL_RWFromFP(file.stream(), SDL_FALSE);
   if (rw == nullptr) file.Fail(SdlError());
   if (SDL_SaveBMP_RW(surface, rw, 1) != 0) file.Fail(SdlError());
-  file.Close();
+  file.Commit();
 }
 
 }  // namespace
@@ -138,7 +101,7 @@ void SaveBmp24File(const TBitmap& bitmap, const std::string& path) {
   // SDL writes a 24-bit surface whose red mask is 0xFF0000 as it is: a
   // plain BI_RGB bitmap, bottom-up.  Other formats would come out as 32-bit.
   SurfacePtr surface(SDL_CreateRGBSurfaceWithFormat(0, bitmap.width(), bitmap.height(), 24, SDL_PIXELFORMAT_BGR24));
-  if (!surface) throw Exception("Cannot write " + path + ": " + SdlError());
+  if (!surface) FailToWrite(path, SdlError());
   auto* base = static_cast<unsigned char*>(surface->pixels);
   for (int y = 0; y < bitmap.height(); ++y) {
     const Pixel* row = bitmap.Row(y);
@@ -158,9 +121,7 @@ void SaveBmp8File(const TBitmap& bitmap, const std::string& path) {
   for (int y = 0; y < bitmap.height(); ++y) {
     for (int x = 0; x < bitmap.width(); ++x) index.emplace(bitmap.Row(y)[x], 0);
   }
-  if (index.size() > 256) {
-    throw Exception("Cannot write " + path + ": " + std::to_string(index.size()) + " colours do not fit a palette");
-  }
+  if (index.size() > 256) FailToWrite(path, std::to_string(index.size()) + " colours do not fit a palette");
   std::vector<SDL_Color> colors;
   for (auto& [pixel, slot] : index) {
     slot = static_cast<Uint8>(colors.size());
@@ -173,7 +134,7 @@ void SaveBmp8File(const TBitmap& bitmap, const std::string& path) {
   // SDL writes as many palette entries as the surface's palette holds.
   if (!surface || !palette || SDL_SetPaletteColors(palette.get(), colors.data(), 0, palette->ncolors) != 0 ||
       SDL_SetSurfacePalette(surface.get(), palette.get()) != 0) {
-    throw Exception("Cannot write " + path + ": " + SdlError());
+    FailToWrite(path, SdlError());
   }
   auto* base = static_cast<Uint8*>(surface->pixels);
   for (int y = 0; y < bitmap.height(); ++y) {
@@ -195,12 +156,12 @@ void SavePngFile(const TBitmap& bitmap, const std::string& path) {
   image.format = PNG_FORMAT_RGB;
 
   OutputFile file(path);
-  const int ok = png_image_write_to_stdio(&image, file.get(), 0, rgb.data(), 0, nullptr);
+  const int ok = png_image_write_to_stdio(&image, file.stream(), 0, rgb.data(), 0, nullptr);
   const bool failed = ok == 0 || PNG_IMAGE_FAILED(image);
   const std::string reason = image.message;
   png_image_free(&image);
   if (failed) file.Fail(reason.empty() ? "PNG encoding failed" : reason);
-  file.Close();
+  file.Commit();
 }
 
 void SavePpmFile(const TBitmap& bitmap, const std::string& path) {
@@ -209,7 +170,9 @@ void SavePpmFile(const TBitmap& bitmap, const std::string& path) {
       "P6\n" + std::to_string(bitmap.width()) + " " + std::to_string(bitmap.height()) + "\n255\n";
   const std::vector<unsigned char> rgb = RgbBytes(bitmap);
   OutputFile file(path);
-  file.Write(header.data(), header.size());
-  file.Write(rgb.data(), rgb.size());
-  file.Close();
+  file.Write(header);
+  file.Write(std::as_bytes(std::span(rgb)));
+  file.Commit();
 }
+
+}  // namespace imaging

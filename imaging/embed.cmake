@@ -41,19 +41,19 @@ while(index LESS count)
     set(escaped "    \"\"")
   endif()
   string(APPEND arrays "// ${file}\nconst char ${symbol}[] =\n${escaped};\n\n")
-  string(APPEND entries "    {ResourceType::${type}, \"${name}\", reinterpret_cast<const unsigned char*>(${symbol}), ${size}},\n")
+  string(APPEND entries "    {imaging::ResourceType::${type}, \"${name}\", reinterpret_cast<const unsigned char*>(${symbol}), ${size}},\n")
 endwhile()
 
-file(WRITE "${OUTPUT}.tmp" "// Written by resources/embed.cmake at build time; do not edit.
+file(WRITE "${OUTPUT}.tmp" "// Written by imaging/embed.cmake at build time; do not edit.
 
-#include \"resources.h\"
+#include \"imaging/resources.h\"
 
 namespace {
 
-${arrays}const ResourceEntry entries[] = {
+${arrays}const imaging::ResourceEntry entries[] = {
 ${entries}};
 
-const ResourceRegistration registration(entries);
+const imaging::ResourceRegistration registration(entries);
 
 }  // namespace
 ")

@@ -1,4 +1,4 @@
-#include "frames_options.h"
+#include "tools/frames/options.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,6 +8,8 @@
 #include <set>
 #include <string_view>
 #include <type_traits>
+
+namespace tools {
 
 namespace {
 
@@ -169,3 +171,5 @@ std::string FrameFileName(int frame, FrameFormat format) {
                 format == FrameFormat::Png ? "png" : "ppm");
   return name;
 }
+
+}  // namespace tools

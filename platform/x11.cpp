@@ -1,8 +1,9 @@
 // Kept apart from the rest: the X11 headers define macros such as None and
 // Window that clash with ordinary names.
 
-#include "windowhints.h"
+#include "platform/x11.h"
 
+#include <SDL.h>
 #include <SDL_syswm.h>
 
 #include <cstdio>
@@ -14,7 +15,9 @@
 #include <X11/Xproto.h>
 #endif
 
-void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
+namespace platform {
+
+void SetFrameButtons([[maybe_unused]] SDL_Window* window, [[maybe_unused]] const FrameButtons& buttons) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
@@ -53,9 +56,6 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
   XChangeProperty(display, info.info.x11.window, motifHints, motifHints, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(hints), 5);
   XFlush(display);
-#else
-  (void)window;
-  (void)buttons;
 #endif
 }
 
@@ -69,21 +69,6 @@ int IgnoreRefusedWakeups(Display* display, XErrorEvent* error) {
   return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
 }
 
-}  // namespace
-#endif
-
-void TolerateWakeupsOfClosedWindows() {
-#if defined(SDL_VIDEO_DRIVER_X11)
-  XErrorHandler previous = XSetErrorHandler(IgnoreRefusedWakeups);
-  if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
-#endif
-}
-
-namespace platform {
-
-#if defined(SDL_VIDEO_DRIVER_X11)
-namespace {
-
 // A plain array, so that nothing the handler reads is ever destroyed.
 char lostDisplayProgram[64] = "";
 
@@ -95,12 +80,17 @@ int EndOnLostDisplay(Display* display) {
 }  // namespace
 #endif
 
-void EndProcessWhenDisplayIsLost(const std::string& programName) {
+void TolerateWakeupsOfClosedWindows() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  XErrorHandler previous = XSetErrorHandler(IgnoreRefusedWakeups);
+  if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
+#endif
+}
+
+void EndProcessWhenDisplayIsLost([[maybe_unused]] const std::string& programName) {
 #if defined(SDL_VIDEO_DRIVER_X11)
   std::snprintf(lostDisplayProgram, sizeof lostDisplayProgram, "%s", programName.c_str());
   XSetIOErrorHandler(EndOnLostDisplay);
-#else
-  (void)programName;
 #endif
 }
 

@@ -1,0 +1,55 @@
+// Showing a finished frame larger or smaller than it was painted: a window at
+// a whole scale, a full screen, a screensaver's window.
+//
+// The drawing layer's contract (drawing/canvas.h) holds here too: pixels are
+// 0x00RRGGBB, strides count pixels, boxes are half-open.  Scaling never
+// blends: every pixel it writes is a copy of exactly one source pixel, so a
+// frame reaches the screen pixel for pixel.
+
+#pragma once
+
+#include "drawing/canvas.h"
+
+namespace drawing {
+
+// The pixels x <= px < x + width, y <= py < y + height of a surface.  A box
+// with no width or no height is empty.
+struct Box {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  friend bool operator==(const Box&, const Box&) = default;
+};
+
+// Where a view lands in an area.
+struct ViewFit {
+  Box box;
+  // N when the box is the view at N times its size; 0 when the view had to
+  // be shrunk, or when there is nothing to show.
+  int scale = 0;
+  friend bool operator==(const ViewFit&, const ViewFit&) = default;
+};
+
+// Fits a view of viewWidth x viewHeight into an area of areaWidth x
+// areaHeight, centred (an odd leftover puts the extra pixel right or below).
+// When the view fits at least once, the box is the view at the largest whole
+// scale that fits.  Otherwise it is the largest box with the view's
+// proportions (rounded down) that fits, but never less than 1 x 1.  Only an
+// empty view or an empty area gives an empty box.
+ViewFit FitView(int viewWidth, int viewHeight, int areaWidth, int areaHeight);
+
+// Copies `source` into `box` on `target`, scaled to the box's size: target
+// pixel (x, y) of the box takes source pixel
+//     (floor(x * source.width / box.width), floor(y * source.height / box.height)),
+// which makes each source pixel an N x N block when the box is N times the
+// source.  Only the part of the box inside the target is written; nothing
+// else is touched.  Source and target must not share pixels.
+void PresentScaled(const Surface& target, const Box& box, const Surface& source);
+
+// Paints every pixel of `target` outside `box` with `colour`.  Kept apart
+// from PresentScaled because the surround only changes when the target does,
+// not with every frame.
+void FillOutside(const Surface& target, const Box& box, Pixel colour);
+
+}  // namespace drawing

@@ -1,0 +1,54 @@
+// The one way the program's tools write a file: whole or not at all.
+//
+// The bytes go to a temporary file beside the target, which takes the
+// target's name only when Commit has flushed, synced and closed it without
+// a fault; until then the target keeps what it held before.  A target that
+// exists and is not a regular file (a device such as /dev/stdout or
+// /dev/full, a pipe) is written in place, since it cannot be replaced.
+// Every failure raises Exception "cannot write PATH: reason".
+
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace imaging {
+
+class OutputFile {
+ public:
+  explicit OutputFile(std::string path);
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  // Without a Commit the temporary file goes and the target is untouched.
+  ~OutputFile();
+
+  // For libraries that write to a stdio stream themselves; check what they
+  // report and call Fail on their failure.
+  std::FILE* stream() const { return file_; }
+
+  void Write(std::span<const std::byte> bytes);
+  void Write(std::string_view text) { Write(std::as_bytes(std::span(text))); }
+
+  // Flushes, syncs and closes the file and gives it the target's name.  A
+  // write that stdio buffered fails here at the latest.
+  void Commit();
+
+  [[noreturn]] void Fail(const std::string& reason) const;
+
+ private:
+  [[noreturn]] void FailWithErrno(int error) const;
+
+  std::string path_;       // as the caller named it, for messages
+  std::string target_;     // the file that Commit replaces
+  std::string temporary_;  // empty when writing in place
+  std::FILE* file_ = nullptr;
+};
+
+// Raises the error an OutputFile raises, for faults found before a file is
+// opened.
+[[noreturn]] void FailToWrite(const std::string& path, const std::string& reason);
+
+}  // namespace imaging

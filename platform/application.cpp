@@ -1,0 +1,152 @@
+#include "platform/application.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/signals.h"
+#include "platform/timer.h"
+#include "platform/x11.h"
+
+namespace {
+
+std::string SdlError() { return SDL_GetError(); }
+
+}  // namespace
+
+TApplication* const Application = new TApplication;
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() { Shutdown(); }
+
+void TApplication::Shutdown() {
+  // Windows go while SDL still runs.
+  TTimer::SetDelivering(false);
+  DestroyComponents();
+  mainForm_ = nullptr;
+  if (!initialized_) return;
+  SDL_Quit();
+  initialized_ = false;
+}
+
+void TApplication::Initialize() {
+  if (initialized_) return;
+  // Only real displays: without one SDL would quietly pick its invisible
+  // "offscreen" driver and the program would run unseen.  An SDL_VIDEODRIVER
+  // setting in the environment still takes precedence.  Wayland is named
+  // only inside a Wayland session, where WAYLAND_DISPLAY is always set;
+  // elsewhere trying it just adds libwayland's complaint to our message.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") != nullptr ? "x11,wayland" : "x11");
+  // A desktop animation must not keep the screen saver away.
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // Nor switch off the desktop's compositor while it runs.
+  SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  SDL_SetHint(SDL_HINT_APP_NAME, Title.c_str());
+  // SDL 2.26 takes the window class from these, or else from the
+  // executable's file name.
+  setenv("SDL_VIDEO_X11_WMCLASS", WindowClass.c_str(), 1);
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", WindowClass.c_str(), 1);
+
+  platform::TolerateWakeupsOfClosedWindows();
+  platform::EndProcessWhenDisplayIsLost(Title);
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    throw Exception("Cannot open a window: " + SdlError());
+  }
+  // On X11 the window surface goes through shared memory (XShm).  Left to
+  // itself SDL would put it through OpenGL, which without a graphics driver
+  // means a software renderer costing many times the CPU.  The drivers
+  // without a window surface of their own (Wayland in SDL 2.26) need SDL's
+  // default.
+  const std::string driver = SDL_GetCurrentVideoDriver();
+  if (driver == "x11" || driver == "offscreen" || driver == "dummy") {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
+  initialized_ = true;
+  TTimer::SetDelivering(true);
+}
+
+void TApplication::Run() {
+  if (mainForm_ == nullptr) return;
+  if (!initialized_) Initialize();
+  terminated_ = false;
+  mainForm_->Show();
+  // Timer events are made here, on this thread, when the loop finds a timer
+  // due: no timer thread, nothing queued, and the loop sleeps in the display
+  // connection's poll between frames.
+  while (!terminated_) {
+    SDL_Event event;
+    bool received;
+    if (TTimer::AnyRunning()) {
+      const auto wait = TTimer::NextDue() - TTimer::Clock::now();
+      // Whole milliseconds, rounded up so the loop does not wake just early.
+      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+      received = SDL_WaitEventTimeout(&event, static_cast<int>(std::clamp<long long>(ms, 0, 1000))) != 0;
+    } else {
+      received = SDL_WaitEvent(&event) != 0;
+      if (!received) throw Exception("The message loop failed: " + SdlError());
+    }
+    if (received) Dispatch(event);
+    TTimer::FireDue();
+    PresentChangedForms();
+  }
+}
+
+TForm* TApplication::FormOfWindow(std::uint32_t windowId) const {
+  for (TComponent* component : Components()) {
+    auto* form = dynamic_cast<TForm*>(component);
+    if (form != nullptr && form->WindowId() == windowId) return form;
+  }
+  return nullptr;
+}
+
+void TApplication::Dispatch(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT:  // the last window closed, or the session asked us to end
+      Terminate();
+      return;
+    case SDL_WINDOWEVENT:
+      if (TForm* form = FormOfWindow(event.window.windowID)) form->HandleEvent(event);
+      return;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      if (TForm* form = FormOfWindow(event.button.windowID)) form->HandleEvent(event);
+      return;
+    default: return;
+  }
+}
+
+void TApplication::PresentChangedForms() {
+  for (TComponent* component : Components()) {
+    if (auto* form = dynamic_cast<TForm*>(component)) {
+      form->PlaceClientArea();
+      form->PresentIfChanged();
+    }
+  }
+}
+
+std::string TApplication::VideoDriver() const {
+  const char* driver = initialized_ ? SDL_GetCurrentVideoDriver() : nullptr;
+  return driver != nullptr ? driver : "";
+}
+
+bool TApplication::ShowsOnScreen() const {
+  const std::string driver = VideoDriver();
+  return !driver.empty() && driver != "dummy" && driver != "evdev" && driver != "offscreen";
+}
+
+void TApplication::ShowException(const Exception* exception) {
+  const std::string& message = exception->Message();
+  const std::string title = Title + " - error";
+  // SDL would show its box over X11 whatever driver runs; under one that
+  // draws nowhere, the message must not appear where the program did not.
+  if (!initialized_ || ShowsOnScreen()) {
+    // Ending the program while the box waits for the user takes the box too.
+    const platform::EndOnTerminationSignals endWithTheBox;
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), nullptr) == 0) return;
+  }
+  std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
+}

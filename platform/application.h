@@ -1,0 +1,78 @@
+// The application object: starts the display, owns the forms, and runs the
+// message loop that delivers their events and their timers' events.
+
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "drawing/exception.h"
+#include "platform/component.h"
+#include "platform/form.h"
+
+union SDL_Event;
+
+class TApplication : public TComponent {
+ public:
+  TApplication();
+  ~TApplication() override;
+
+  // The program's name as the desktop sees it: the title of its message
+  // boxes and the class of its windows (WM_CLASS "rain", which the desktop
+  // entry's StartupWMClass names).  Fixed here rather than taken from the
+  // executable's file name, so every build of the program looks the same to
+  // the desktop.
+  std::string Title = "Rain";
+  std::string WindowClass = "rain";
+
+  // Starts the display and the timers.  Throws Exception when there is no
+  // display to show windows on.
+  void Initialize();
+
+  // Creates a form owned by the application and stores it in *reference; the
+  // first form created is the main form.
+  template <typename T>
+  void CreateForm(T** reference) {
+    T* form = new T(this);
+    *reference = form;
+    if (mainForm_ == nullptr) mainForm_ = form;
+  }
+
+  TForm* MainForm() const { return mainForm_; }
+
+  // Shows the main form and delivers events until it is closed (or Terminate
+  // is called).  Exceptions from event handlers leave Run.
+  void Run();
+  void Terminate() { terminated_ = true; }
+
+  // The video driver Initialize started ("x11", "wayland", ...); empty
+  // before.
+  std::string VideoDriver() const;
+  // Whether that driver puts windows on a screen.  SDL's dummy, evdev and
+  // offscreen drivers draw nowhere; the environment may still select them
+  // (SDL_VIDEODRIVER), as the platform's own tests do.
+  bool ShowsOnScreen() const;
+
+  // Shows the message in a message box titled "<Title> - error"; when no box
+  // can be shown, or the driver started shows nothing on a screen, prints it
+  // on stderr.  SIGINT and SIGTERM end the program and the box at once.
+  void ShowException(const Exception* exception);
+
+  // Frees the forms and closes the display; Initialize may start it again.
+  // The destructor does the same, but the global Application is never
+  // destroyed, so the program calls this itself once Run has returned.
+  void Shutdown();
+
+ private:
+  void Dispatch(const SDL_Event& event);
+  TForm* FormOfWindow(std::uint32_t windowId) const;
+  void PresentChangedForms();
+
+  TForm* mainForm_ = nullptr;
+  bool initialized_ = false;
+  bool terminated_ = false;
+};
+
+// Made before main and never destroyed: a static destructor would close
+// windows over a display connection that may already be gone.
+extern TApplication* const Application;

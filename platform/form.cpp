@@ -1,0 +1,250 @@
+#include "platform/form.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+#include "imaging/image_files.h"
+#include "platform/application.h"
+#include "platform/x11.h"
+
+using drawing::Pixel;
+using drawing::ToPixel;
+
+namespace {
+
+std::string SdlError() { return SDL_GetError(); }
+
+// The shade a colour of a window description paints with.
+Pixel PaintPixel(TColor color) { return ToPixel(color == clBtnFace ? 0xF0F0F0 : color); }
+
+// The window surface formats whose pixels are laid out as the canvas's
+// 0x00RRGGBB, so the canvas can paint on them directly.
+bool CanvasCanPaintOn(const SDL_Surface* surface) {
+  const Uint32 format = surface->format->format;
+  return (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888) &&
+         surface->pitch % 4 == 0;
+}
+
+// Gives the window the program's icon, if the image carries one.  SDL keeps
+// a copy, so the bitmap may go afterwards.
+void SetIcon(SDL_Window* window) {
+  if (!HInstance->Contains(imaging::ResourceType::Icon, "MAINICON")) return;
+  TBitmap icon;
+  imaging::LoadBmp(icon, HInstance->Find(imaging::ResourceType::Icon, "MAINICON"));
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(icon.MutableRow(0), icon.width(), icon.height(), 32,
+                                                            icon.width() * 4, SDL_PIXELFORMAT_XRGB8888);
+  if (surface == nullptr) throw Exception("Cannot make the window's icon: " + SdlError());
+  SDL_SetWindowIcon(window, surface);
+  SDL_FreeSurface(surface);
+}
+
+}  // namespace
+
+struct TForm::Window {
+  SDL_Window* handle = nullptr;
+  SDL_Surface* surface = nullptr;
+  // Used only when the window surface is not laid out as the canvas: the
+  // canvas paints here and each present converts into the surface.
+  std::vector<Pixel> shadow;
+  std::uint64_t presentedVersion = 0;
+  bool shown = false;
+  bool placed = false;        // client area moved to Left, Top
+  bool leftButtonDown = false;
+
+  ~Window() {
+    if (handle != nullptr) SDL_DestroyWindow(handle);
+  }
+};
+
+TForm::TForm(TComponent* owner, std::string_view className, platform::PublishedHandlers handlers,
+             HINSTANCE instance)
+    : TComponent(owner) {
+  const auto bytes = instance->Find(imaging::ResourceType::RCData, className);
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  std::string upper(className);
+  std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return std::toupper(c); });
+  platform::ReadDescription(*this, className, text, upper, handlers);
+}
+
+TForm::~TForm() {
+  // The timers first, so none fires into a form that is half gone.
+  DestroyComponents();
+}
+
+bool TForm::Visible() const { return window_ != nullptr && window_->shown; }
+
+std::uint32_t TForm::WindowId() const { return window_ != nullptr ? SDL_GetWindowID(window_->handle) : 0; }
+
+void TForm::Show() {
+  if (window_ != nullptr) {
+    if (!window_->shown) {
+      SDL_ShowWindow(window_->handle);
+      window_->shown = true;
+      Present();
+    }
+    return;
+  }
+  auto window = std::make_unique<Window>();
+  const bool sizeable = BorderStyle == bsSizeable;
+  const Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
+  window->handle = SDL_CreateWindow(Caption.c_str(), Left, Top, ClientWidth, ClientHeight, flags);
+  if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
+
+  SetIcon(window->handle);
+  platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
+                                             .minimize = BorderIcons.contains(biMinimize),
+                                             .maximize = BorderIcons.contains(biMaximize),
+                                             .sizeable = sizeable});
+  window_ = std::move(window);
+  AttachSurface();
+  SDL_ShowWindow(window_->handle);
+  window_->shown = true;
+  Present();
+}
+
+// A closed form is only hidden; the application frees it when it shuts down.
+void TForm::Close() {
+  auto* application = dynamic_cast<TApplication*>(Owner());
+  if (application != nullptr && application->MainForm() == this) application->Terminate();
+  if (window_ != nullptr && window_->shown) {
+    SDL_HideWindow(window_->handle);
+    window_->shown = false;
+  }
+}
+
+// Points the canvas at the window's current surface and clears it to the
+// form's colour.  SDL replaces the surface when the window changes size.
+void TForm::AttachSurface() {
+  Window& window = *window_;
+  window.surface = SDL_GetWindowSurface(window.handle);
+  if (window.surface == nullptr) throw Exception("Cannot draw in the window " + Name + ": " + SdlError());
+  SDL_Surface* surface = window.surface;
+  const Pixel background = PaintPixel(Color);
+  if (CanvasCanPaintOn(surface)) {
+    window.shadow.clear();
+    canvas_.Attach({static_cast<Pixel*>(surface->pixels), surface->w, surface->h, surface->pitch / 4});
+    SDL_FillRect(surface, nullptr, background);
+  } else {
+    window.shadow.assign(static_cast<std::size_t>(surface->w) * surface->h, background);
+    canvas_.Attach({window.shadow.data(), surface->w, surface->h, surface->w});
+  }
+  window.presentedVersion = ~canvas_.version();  // present the cleared surface
+}
+
+void TForm::Present() {
+  Window& window = *window_;
+  for (int attempt = 0;; ++attempt) {
+    if (!window.shadow.empty()) {
+      SDL_ConvertPixels(window.surface->w, window.surface->h, SDL_PIXELFORMAT_RGB888, window.shadow.data(),
+                        window.surface->w * 4, window.surface->format->format, window.surface->pixels,
+                        window.surface->pitch);
+    }
+    if (SDL_UpdateWindowSurface(window.handle) == 0) break;
+    // SDL invalidates the surface when the window changes; the next frame
+    // paints into the new one.
+    if (attempt > 0) throw Exception("Cannot show the window " + Name + ": " + SdlError());
+    AttachSurface();
+  }
+  window.presentedVersion = canvas_.version();
+}
+
+void TForm::PresentIfChanged() {
+  if (Visible() && window_->presentedVersion != canvas_.version()) Present();
+}
+
+// With a window manager the position given when the window is made places
+// the frame; once the frame's extents are known, move the client area to
+// where the description puts it.
+void TForm::PlaceClientArea() {
+  if (window_ == nullptr || window_->placed) return;
+  int top = 0;
+  int left = 0;
+  if (SDL_GetWindowBordersSize(window_->handle, &top, &left, nullptr, nullptr) != 0) {
+    window_->placed = true;  // the driver cannot tell; leave it where it is
+    return;
+  }
+  if (top == 0 && left == 0) return;  // not known yet, or no frame at all
+  SDL_SetWindowPosition(window_->handle, Left, Top);
+  window_->placed = true;
+}
+
+void TForm::HandleEvent(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_WINDOWEVENT:
+      switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: Close(); return;
+        case SDL_WINDOWEVENT_SIZE_CHANGED: AttachSurface(); return;
+        // No paint handler: an uncovered window shows what was last drawn.
+        case SDL_WINDOWEVENT_EXPOSED: Present(); return;
+        default: return;
+      }
+    case SDL_MOUSEBUTTONDOWN:
+      if (event.button.button == SDL_BUTTON_LEFT) window_->leftButtonDown = true;
+      return;
+    case SDL_MOUSEBUTTONUP:
+      // A click is a press and a release of the left button over the window.
+      if (event.button.button == SDL_BUTTON_LEFT && window_->leftButtonDown) {
+        window_->leftButtonDown = false;
+        const bool inside = event.button.x >= 0 && event.button.y >= 0 &&
+                            event.button.x < window_->surface->w && event.button.y < window_->surface->h;
+        if (inside && OnClick) {
+          TNotifyEvent handler = OnClick;
+          handler(this);
+        }
+      }
+      return;
+    default: return;
+  }
+}
+
+// Each property reads only the values the program's descriptions use.
+bool TForm::ReadProperty(const std::string& name, const platform::PropertyValue& value) {
+  constexpr int kMaxSize = 16384;
+  if (name == "Left") {
+    Left = value.AsInteger();
+  } else if (name == "Top") {
+    Top = value.AsInteger();
+  } else if (name == "ClientWidth") {
+    ClientWidth = value.AsInteger(1, kMaxSize);
+  } else if (name == "ClientHeight") {
+    ClientHeight = value.AsInteger(1, kMaxSize);
+  } else if (name == "Caption") {
+    Caption = value.AsString();
+  } else if (name == "BorderIcons") {
+    BorderIcons.clear();
+    for (std::size_t icon : value.AsIdentifierList({"biSystemMenu", "biMinimize"})) {
+      BorderIcons.insert(static_cast<TBorderIcon>(icon));
+    }
+  } else if (name == "BorderStyle") {
+    BorderStyle = static_cast<TFormBorderStyle>(value.AsIdentifier({"bsSingle"}));
+  } else if (name == "Color") {
+    value.AsIdentifier({"clBlack"});
+    Color = clBlack;
+  } else if (name == "Font.Charset") {
+    value.AsIdentifier({"DEFAULT_CHARSET"});
+    font_.Charset = DEFAULT_CHARSET;
+  } else if (name == "Font.Color") {
+    value.AsIdentifier({"clWindowText"});
+    font_.Color = clWindowText;
+  } else if (name == "Font.Height") {
+    font_.Height = value.AsInteger();
+  } else if (name == "Font.Name") {
+    font_.Name = value.AsString();
+  } else if (name == "Font.Style") {
+    value.AsIdentifierList({});  // no style at all
+  } else if (name == "OldCreateOrder") {
+    OldCreateOrder = value.AsBoolean();
+  } else if (name == "OnClick") {
+    OnClick = value.AsHandler();
+  } else if (name == "PixelsPerInch") {
+    PixelsPerInch = value.AsInteger(1, 10000);
+  } else if (name == "TextHeight") {
+    TextHeight = value.AsInteger();
+  } else {
+    return false;
+  }
+  return true;
+}

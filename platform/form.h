@@ -1,0 +1,104 @@
+// Forms: the program's windows, laid out by window descriptions compiled into
+// the program image, painted through a canvas on the window's own surface.
+
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "drawing/canvas.h"
+#include "drawing/exception.h"
+#include "imaging/resources.h"
+#include "platform/component.h"
+#include "platform/description.h"
+
+union SDL_Event;
+
+// The values of the form's properties that window descriptions use.  System
+// colours carry their index in the top byte; the window paints them with a
+// fixed shade.
+constexpr TColor clWindowText = 0xFF000008;
+constexpr TColor clBtnFace = 0xFF00000F;
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize };
+enum TFormBorderStyle { bsSingle, bsSizeable };
+constexpr int DEFAULT_CHARSET = 1;
+
+// Kept for the description's sake; nothing draws text.
+struct TFont {
+  int Charset = DEFAULT_CHARSET;
+  TColor Color = clWindowText;
+  int Height = -11;
+  std::string Name = "MS Sans Serif";
+};
+
+class TForm : public TComponent {
+ public:
+  // Applies the window description stored as the data resource `className`
+  // of `instance` (found ignoring case, "TfMain" finds TFMAIN), creating the
+  // timer it lists.  `handlers` are the form's event handlers by the names
+  // the description uses.  The window itself appears when the form is shown.
+  TForm(TComponent* owner, std::string_view className, platform::PublishedHandlers handlers,
+        HINSTANCE instance = HInstance);
+  ~TForm() override;
+
+  // The owned component `name` as a T; throws Exception when there is none.
+  template <typename T>
+  T* Component(const std::string& name) const {
+    T* found = dynamic_cast<T*>(FindComponent(name));
+    if (found == nullptr) throw Exception("Component " + name + " not found in " + Name);
+    return found;
+  }
+
+  // Read when the window is made.  Left and Top place the client area.
+  int Left = 0;
+  int Top = 0;
+  int ClientWidth = 320;
+  int ClientHeight = 240;
+  std::string Caption;
+  std::set<TBorderIcon> BorderIcons{biSystemMenu, biMinimize, biMaximize};
+  TFormBorderStyle BorderStyle = bsSizeable;
+  TColor Color = clBtnFace;  // the client area until something is drawn
+
+  // Kept from the description; they change nothing on screen.
+  TFont* const Font = &font_;
+  bool OldCreateOrder = false;
+  int PixelsPerInch = 96;
+  int TextHeight = 13;
+  // The window is always presented from an off-screen surface in one piece,
+  // so this has nothing left to switch; it is kept as a plain setting.
+  bool DoubleBuffered = false;
+
+  TNotifyEvent OnClick;
+
+  // Paints straight onto the client area; what is drawn stays until drawn
+  // over.  The window shows it after the event handler that drew it returns.
+  TCanvas* const Canvas = &canvas_;
+
+  // Makes the window and shows it.
+  void Show();
+  // Hides the window; closing the main form ends the application.
+  void Close();
+  bool Visible() const;
+
+  bool ReadProperty(const std::string& name, const platform::PropertyValue& value) override;
+
+ private:
+  friend class TApplication;
+  struct Window;
+
+  // For the application's message loop.
+  std::uint32_t WindowId() const;  // 0 before the window is made
+  void HandleEvent(const SDL_Event& event);
+  void PlaceClientArea();
+  void PresentIfChanged();
+
+  void AttachSurface();
+  void Present();
+
+  TFont font_;
+  TCanvas canvas_;
+  std::unique_ptr<Window> window_;
+};

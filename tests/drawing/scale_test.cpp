@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <sstream>
+#include <vector>
+
+#include "drawing/scale.h"
+
+namespace {
+
+using drawing::Box;
+using drawing::Pixel;
+using drawing::ViewFit;
+
+TEST(FitView, CentresTheViewAtTheLargestWholeScaleOrShrinksItToFit) {
+  const struct {
+    int viewWidth, viewHeight, areaWidth, areaHeight;
+    ViewFit want;
+  } cases[] = {{784, 495, 1920, 1080, {{176, 45, 1568, 990}, 2}}, {784, 495, 1568, 990, {{0, 0, 1568, 990}, 2}},
+                {784, 495, 1567, 990, {{391, 247, 784, 495}, 1}}, {784, 495, 1024, 768, {{120, 136, 784, 495}, 1}},
+                {784, 495, 3200, 2000, {{32, 10, 3136, 1980}, 4}}, {784, 495, 200, 150, {{0, 12, 200, 126}, 0}},
+                {784, 495, 2000, 100, {{921, 0, 158, 100}, 0}}, {784, 495, 100, 1000, {{0, 468, 100, 63}, 0}},
+                {784, 495, 1, 1, {{0, 0, 1, 1}, 0}}, {784, 495, 1000, 1, {{499, 0, 1, 1}, 0}},
+                {10, 1000, 1000, 5, {{499, 0, 1, 5}, 0}}, {784, 495, 0, 1080, {}}, {784, 495, 1920, -1, {}},
+                {0, 495, 1920, 1080, {}}};
+  for (const auto& c : cases) {
+    const ViewFit got = drawing::FitView(c.viewWidth, c.viewHeight, c.areaWidth, c.areaHeight);
+    EXPECT_EQ(got, c.want) << c.viewWidth << "x" << c.viewHeight << " in " << c.areaWidth << "x"
+                           << c.areaHeight << " gave " << got.box.width << "x" << got.box.height << " at ("
+                           << got.box.x << "," << got.box.y << ") scale " << got.scale;
+  }
+}
+
+// A red "F" on blue, 13 x 9 in rows of 15: asymmetric, so that a flip or a
+// transposition shows, with odd sizes so that the vector loops leave tails.
+// The green channel numbers the pixels, so that any wrong pick shows, not
+// only one at the F's edges; the two pixels past each row must never be read.
+constexpr int kWidth = 13, kHeight = 9, kStride = 15;
+
+// What a pixel held before: different at every place and unlike any colour,
+// so that a stray write or a copy from the wrong place shows.
+Pixel Untouched(std::size_t i) { return 0x80000000u | static_cast<Pixel>(i); }
+
+std::vector<Pixel> FPicture() {
+  const char* rows[kHeight] = {".............", ".#########...", ".##..........",
+                               ".##..........", ".######......", ".##..........",
+                               ".##..........", ".##..........", "............."};
+  std::vector<Pixel> p(kStride * kHeight, Untouched(0));
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      p[y * kStride + x] = (rows[y][x] == '#' ? 0xFF0000u : 0x0000FFu) | (y * kWidth + x) << 8;
+  return p;
+}
+
+struct PresentCase {
+  const char* name;
+  int targetWidth, targetHeight;
+  Box box;
+};
+
+class PresentScaledTest : public ::testing::TestWithParam<PresentCase> {};
+
+// Every pixel of a target with a gap after each row and a row past its end:
+// the box shows the source, the rest is black once filled, the gaps stay
+// untouched.
+TEST_P(PresentScaledTest, CopiesEveryPixelExactlyAndNothingElse) {
+  const PresentCase& c = GetParam();
+  std::vector<Pixel> source = FPicture();
+  const int stride = c.targetWidth + 3;
+  std::vector<Pixel> pixels(stride * (c.targetHeight + 1));
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = Untouched(i);
+  const drawing::Surface target{pixels.data(), c.targetWidth, c.targetHeight, stride};
+  const auto wrongPixels = [&](bool filled) {
+    std::ostringstream wrong;
+    for (int y = 0; y <= c.targetHeight; ++y) {
+      for (int x = 0; x < stride; ++x) {
+        const std::int64_t bx = std::int64_t{x} - c.box.x, by = std::int64_t{y} - c.box.y;
+        const bool inTarget = x < c.targetWidth && y < c.targetHeight;
+        const bool inBox = inTarget && bx >= 0 && bx < c.box.width && by >= 0 && by < c.box.height;
+        const Pixel want = inBox ? source[by * kHeight / c.box.height * kStride + bx * kWidth / c.box.width]
+                                 : filled && inTarget ? 0 : Untouched(y * stride + x);
+        if (pixels[y * stride + x] != want) wrong << " (" << x << "," << y << ")";
+      }
+    }
+    return wrong.str();
+  };
+  drawing::PresentScaled(target, c.box, {source.data(), kWidth, kHeight, kStride});
+  EXPECT_EQ(wrongPixels(false), "") << "after PresentScaled";
+  drawing::FillOutside(target, c.box, 0);
+  EXPECT_EQ(wrongPixels(true), "") << "after FillOutside";
+}
+
+INSTANTIATE_TEST_SUITE_P(Boxes, PresentScaledTest, ::testing::Values(
+    PresentCase{"Scale1", 16, 11, {2, 1, 13, 9}}, PresentCase{"Scale2", 30, 20, {2, 1, 26, 18}},
+    PresentCase{"Scale3", 41, 30, {1, 2, 39, 27}}, PresentCase{"Scale4", 55, 38, {2, 1, 52, 36}},
+    PresentCase{"Scale5", 66, 46, {0, 0, 65, 45}}, PresentCase{"Scale3CutMidBlock", 30, 20, {-5, -4, 39, 27}},
+    PresentCase{"ShrunkToFit", 9, 8, {1, 2, 6, 4}}, PresentCase{"WholeAcrossNotDown", 28, 14, {1, 0, 26, 13}},
+    PresentCase{"StretchedByAFraction", 21, 14, {0, 0, 20, 14}}, PresentCase{"EmptyBox", 10, 10, {3, 3, 0, 5}},
+    PresentCase{"AtTheEndsOfTheIntRange", 12, 8, {INT_MAX - 10, INT_MIN, 100, 100}},
+    PresentCase{"HugeAroundTheTarget", 12, 8, {-1000000000, -1000000000, 2000000001, 2000000001}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

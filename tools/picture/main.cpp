@@ -1,0 +1,51 @@
+// rain-draw-picture OUTDIR
+//
+// Draws the program's picture and its icon from code and writes
+// OUTDIR/princess.bmp, OUTDIR/mainicon.bmp and OUTDIR/icons/rain-32.png,
+// OUTDIR/icons/rain-128.png: the files in resources/.
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "drawing/canvas.h"
+#include "drawing/exception.h"
+#include "imaging/image_files.h"
+#include "tools/picture/drawings.h"
+
+namespace {
+
+int Usage(const char* program) {
+  std::fprintf(stderr, "usage: %s OUTDIR  (writes princess.bmp, mainicon.bmp and icons/rain-{32,128}.png)\n", program);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2 || argv[1][0] == '\0' || argv[1][0] == '-') return Usage(argv[0]);
+  const std::filesystem::path out = argv[1];
+  try {
+    std::error_code error;
+    if (!std::filesystem::is_directory(out, error)) throw Exception(out.string() + " is not a folder");
+    std::filesystem::create_directories(out / "icons", error);
+    if (error) throw Exception("Cannot create " + (out / "icons").string() + ": " + error.message());
+
+    TBitmap picture;
+    tools::DrawPicture(picture);
+    imaging::SaveBmp24File(picture, (out / "princess.bmp").string());
+
+    TBitmap icon;
+    tools::DrawIcon(icon, 32);
+    imaging::SaveBmp8File(icon, (out / "mainicon.bmp").string());
+    imaging::SavePngFile(icon, (out / "icons" / "rain-32.png").string());
+    TBitmap large;
+    tools::DrawIcon(large, 128);
+    imaging::SavePngFile(large, (out / "icons" / "rain-128.png").string());
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "rain-draw-picture: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
