@@ -1,22 +1,19 @@
-// Reading and writing bitmaps in file formats.  BMP goes through SDL's own
-// codec (its surfaces and RWops only, never its video subsystem), PNG through
-// libpng; nothing here parses or encodes by hand.  Every failure raises
-// `Exception` with a one-line message, and every file is written whole or
-// not at all (imaging/output_file.h).
+// Reading and writing bitmaps in file formats.  BMP goes through our own
+// strict codec (imaging/bmp.h), PNG through libpng, encoded in memory.
+// Every failure raises `Exception` with a one-line message, and every file
+// is written whole or not at all (imaging/output_file.h).
 
 #pragma once
 
 #include <cstddef>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "drawing/canvas.h"
+#include "imaging/bmp.h"
 
 namespace imaging {
-
-// Replaces the bitmap's size and pixels with a BMP image held in memory.
-void LoadBmp(TBitmap& bitmap, std::span<const std::byte> bytes);
-void LoadBmpFile(TBitmap& bitmap, const std::string& path);
 
 // 24 bits per pixel, uncompressed, rows bottom-up.
 void SaveBmp24File(const TBitmap& bitmap, const std::string& path);
@@ -26,6 +23,7 @@ void SaveBmp24File(const TBitmap& bitmap, const std::string& path);
 void SaveBmp8File(const TBitmap& bitmap, const std::string& path);
 
 // 8-bit RGB.
+std::vector<std::byte> EncodePng(const TBitmap& bitmap);
 void SavePngFile(const TBitmap& bitmap, const std::string& path);
 
 // Binary P6, maxval 255.

@@ -1,10 +1,14 @@
 #include "imaging/output_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,7 +28,72 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
+constexpr int kCleanUpSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The names of the temporary files being written, kept where a signal
+// handler may read them: plain bytes in fixed slots, nothing it would have
+// to allocate or lock.  A slot's name is complete before `used` says so.
+struct TemporarySlot {
+  volatile std::sig_atomic_t used = 0;
+  char path[PATH_MAX] = {};
+};
+TemporarySlot temporaries[8];
+
+// Claims a slot for `path`, or returns -1 when all are taken.  Called with
+// the clean-up signals blocked, so the handler never sees half a name.
+int ClaimSlot(const std::string& path) {
+  for (int i = 0; i < static_cast<int>(std::size(temporaries)); ++i) {
+    TemporarySlot& slot = temporaries[i];
+    if (slot.used != 0) continue;
+    std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    slot.used = 1;
+    return i;
+  }
+  return -1;
+}
+
+void ReleaseSlot(int slot) {
+  if (slot >= 0) temporaries[slot].used = 0;
+}
+
+extern "C" void RemoveTemporaryFilesAndEnd(int signal) {
+  for (const TemporarySlot& slot : temporaries) {
+    if (slot.used != 0) unlink(slot.path);
+  }
+  // SA_RESETHAND has restored the default action, which ends the process
+  // as soon as this handler returns.
+  raise(signal);
+}
+
+// Blocks the clean-up signals for its lifetime, so a temporary file is never
+// created without a slot that names it.
+class SignalsBlocked {
+ public:
+  SignalsBlocked() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (const int signal : kCleanUpSignals) sigaddset(&blocked, signal);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previous_);
+  }
+  SignalsBlocked(const SignalsBlocked&) = delete;
+  SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+  ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+ private:
+  sigset_t previous_;
+};
+
 }  // namespace
+
+void RemoveTemporaryFilesOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryFilesAndEnd;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : kCleanUpSignals) sigaddset(&action.sa_mask, signal);
+  for (const int signal : kCleanUpSignals) sigaction(signal, &action, nullptr);
+}
 
 void FailToWrite(const std::string& path, const std::string& reason) {
   throw Exception("cannot write " + path + ": " + reason);
@@ -46,12 +115,16 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), target_(path_
   const std::filesystem::path target(target_);
   const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
   std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  if (pattern.size() >= PATH_MAX) FailWithErrno(ENAMETOOLONG);
+  const SignalsBlocked blocked;
   const int fd = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) FailWithErrno(errno);
-  if (fchmod(fd, NewFileMode()) != 0 || (file_ = fdopen(fd, "wb")) == nullptr) {
-    const int error = errno;
+  slot_ = ClaimSlot(pattern);
+  if (slot_ < 0 || fchmod(fd, NewFileMode()) != 0 || (file_ = fdopen(fd, "wb")) == nullptr) {
+    const int error = slot_ < 0 ? EMFILE : errno;
     close(fd);
     unlink(pattern.c_str());  // the destructor does not run for a failed constructor
+    ReleaseSlot(slot_);
     FailWithErrno(error);
   }
   temporary_ = pattern;
@@ -60,6 +133,7 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)), target_(path_
 OutputFile::~OutputFile() {
   if (file_ != nullptr) std::fclose(file_);
   if (!temporary_.empty()) unlink(temporary_.c_str());
+  ReleaseSlot(slot_);
 }
 
 void OutputFile::Write(std::span<const std::byte> bytes) {
@@ -77,6 +151,9 @@ void OutputFile::Commit() {
   if (!failed && !temporary_.empty() && std::rename(temporary_.c_str(), target_.c_str()) != 0) failed = true;
   if (failed) FailWithErrno(error != 0 ? error : errno);
   temporary_.clear();
+  // After the rename: a signal before this line unlinks a name that no
+  // longer exists, which is harmless.
+  ReleaseSlot(std::exchange(slot_, -1));
 }
 
 void OutputFile::Fail(const std::string& reason) const { FailToWrite(path_, reason); }

@@ -5,7 +5,8 @@
 // a fault; until then the target keeps what it held before.  A target that
 // exists and is not a regular file (a device such as /dev/stdout or
 // /dev/full, a pipe) is written in place, since it cannot be replaced.
-// Every failure raises Exception "cannot write PATH: reason".
+// Every failure raises Exception "cannot write PATH: reason", the reason
+// being the system's (strerror).
 
 #pragma once
 
@@ -45,7 +46,15 @@ class OutputFile {
   std::string target_;     // the file that Commit replaces
   std::string temporary_;  // empty when writing in place
   std::FILE* file_ = nullptr;
+  int slot_ = -1;  // where the signal handler finds the temporary file's name
 };
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files of every
+// OutputFile still being written before they end the process as they would
+// have, so an interrupted program leaves neither a torn file under a
+// finished name nor a stray temporary one.  For programs, not libraries:
+// it replaces whatever handlers were installed.
+void RemoveTemporaryFilesOnSignals();
 
 // Raises the error an OutputFile raises, for faults found before a file is
 // opened.

@@ -6,7 +6,7 @@
 
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
-#include "imaging/image_files.h"
+#include "imaging/bmp.h"
 
 namespace imaging {
 

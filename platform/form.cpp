@@ -6,7 +6,7 @@
 #include <cctype>
 #include <vector>
 
-#include "imaging/image_files.h"
+#include "imaging/bmp.h"
 #include "platform/application.h"
 #include "platform/x11.h"
 

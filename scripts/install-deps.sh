@@ -1,26 +1,61 @@
 #!/usr/bin/env bash
-# Installs everything Rain needs to build, run and test on Debian 12.
+# Installs from Debian 12's archive what Rain needs:
+#
+#   scripts/install-deps.sh run    to build the program and its tools and run them
+#   scripts/install-deps.sh test   all of that, and the test suite and benchmark
+#
+# Without an argument it installs everything, as `test` does.  When every
+# package is already installed it neither updates the package lists nor
+# installs anything, so it needs no network and no root then.
 set -euo pipefail
 
-packages=(
+run_packages=(
   # build
   g++ cmake ninja-build pkg-config
-  # the program: window, events, timer, message box, BMP decoding
-  libsdl2-dev
+  # the program: window, events, timer, message box; Xlib for the window
+  # manager hints
+  libsdl2-dev libx11-dev
   # window description parsing; PNG output of the frame tool
   nlohmann-json3-dev libpng-dev
+)
+
+test_packages=(
   # tests and benchmarks
   libgtest-dev libbenchmark-dev valgrind
   # tests of the real window: virtual X server, fonts for SDL's message box,
-  # Xlib and XTest to inspect and drive the window, a small window manager,
-  # and an X protocol tracer that reads back the error box's text
-  xvfb xfonts-base libx11-dev libxtst-dev openbox xtrace
-  # checks of the installed desktop entry and AppStream metadata
-  desktop-file-utils appstream
+  # XTest to drive the window, a small window manager, and an X protocol
+  # tracer that reads back the error box's text
+  xvfb xfonts-base libxtst-dev openbox xtrace
+  # checks of the installed desktop entry, AppStream metadata and manual page
+  desktop-file-utils appstream groff-base
 )
 
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  if [[ $status != "install ok installed" ]]; then missing+=("$package"); fi
+done
+if [[ ${#missing[@]} -eq 0 ]]; then exit 0; fi
+
 sudo=()
-if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+if [[ $(id -u) -ne 0 ]]; then
+  if ! command -v sudo >/dev/null; then
+    echo "$0: ${missing[*]} must be installed; run this as root or install sudo" >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
+# sudo clears the environment, so the setting goes on the command itself.
+apt=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+echo "Installing ${missing[*]}" >&2
+"${apt[@]}" update -qq
+"${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh run
 cmake -S . -B build -G Ninja -DRAIN_BUILD_TESTS=OFF
 cmake --build build -j "$(nproc)"
 exec build/rain

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 jobs=$(nproc)
 cmake -S . -B build -G Ninja -DRAIN_WERROR=ON -DRAIN_BUILD_TESTS=ON

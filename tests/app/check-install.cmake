@@ -1,6 +1,8 @@
-# Installs the build into an empty prefix and checks what a desktop finds
-# there: the program, a valid desktop entry that starts it, its icon at both
-# sizes and AppStream metadata that validates without network access.
+# Installs the build into an empty prefix and checks what a desktop and a
+# user find there: the program, a valid desktop entry named after the
+# AppStream component that starts it, its icon at both sizes, AppStream
+# metadata that validates without network access, and a manual page that
+# renders without warnings.
 #
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -P check-install.cmake
 
@@ -34,14 +36,43 @@ foreach(path IN LISTS installed)
   endif()
 endforeach()
 
+# The metadata must validate and name the desktop entry after its own id,
+# which is how software centres find the entry.
+set(metainfo "${PREFIX}/share/metainfo/io.github.rain.Rain.metainfo.xml")
+run_checked(appstreamcli validate --no-net "${metainfo}")
+file(READ "${metainfo}" metadata)
+string(REGEX MATCH "<id>([^<]+)</id>" id "${metadata}")
+set(id "${CMAKE_MATCH_1}")
+string(REGEX MATCH "<launchable type=\"desktop-id\">([^<]+)</launchable>" launchable "${metadata}")
+if(NOT id OR NOT CMAKE_MATCH_1 STREQUAL "${id}.desktop")
+  message(FATAL_ERROR "the metadata's desktop entry is not named after its id '${id}'")
+endif()
+
 # The desktop entry must validate and start the program that was installed.
-set(entry "${PREFIX}/share/applications/rain.desktop")
+set(entry "${PREFIX}/share/applications/${id}.desktop")
+require_file(share/applications/${id}.desktop)
 run_checked(desktop-file-validate "${entry}")
 file(STRINGS "${entry}" exec REGEX "^Exec=")
 file(STRINGS "${entry}" icon REGEX "^Icon=")
 string(REGEX REPLACE "^Exec=" "" exec "${exec}")
 string(REGEX REPLACE "^Icon=" "" icon "${icon}")
 require_file(bin/${exec})
+
+# The command's manual page, in the games section, must render as that
+# command's page, and without a single warning on groff's default device
+# (the terminal devices let some faults pass).
+set(manual "${PREFIX}/share/man/man6/${exec}.6")
+require_file(share/man/man6/${exec}.6)
+execute_process(COMMAND groff -man -ww -z "${manual}" RESULT_VARIABLE status ERROR_VARIABLE warnings)
+if(NOT status EQUAL 0 OR NOT warnings STREQUAL "")
+  message(FATAL_ERROR "groff warns about ${manual} (${status}):\n${warnings}")
+endif()
+execute_process(COMMAND groff -man -Tutf8 "${manual}" RESULT_VARIABLE status OUTPUT_VARIABLE page)
+string(TOUPPER "${exec}(6)" header)
+string(FIND "${page}" "${header}" headerAt)
+if(NOT status EQUAL 0 OR NOT headerAt EQUAL 0)
+  message(FATAL_ERROR "${manual} does not render as the manual page ${header}")
+endif()
 
 # The theme's icon by the entry's name, at each size, as a PNG of that size:
 # the signature, the IHDR chunk's length and name, then width and height as
@@ -55,15 +86,5 @@ foreach(size word IN ZIP_LISTS sizes words)
     message(FATAL_ERROR "${png} is not a ${size} x ${size} PNG")
   endif()
 endforeach()
-
-# The metadata must validate and name the installed desktop entry.
-set(metainfo "${PREFIX}/share/metainfo/io.github.rain.Rain.metainfo.xml")
-run_checked(appstreamcli validate --no-net "${metainfo}")
-file(READ "${metainfo}" metadata)
-string(REGEX MATCH "<launchable type=\"desktop-id\">([^<]+)</launchable>" launchable "${metadata}")
-if(NOT launchable)
-  message(FATAL_ERROR "the metadata names no desktop entry")
-endif()
-require_file(share/applications/${CMAKE_MATCH_1})
 
 message(STATUS "Installed and valid under ${PREFIX}")

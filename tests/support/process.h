@@ -70,7 +70,9 @@ class ChildProcess {
     if (!WaitForExit(std::chrono::seconds(2))) kill(pid_, SIGKILL), WaitForExit(std::chrono::seconds(2));
   }
 
-  void Signal(int signal) { kill(pid_, signal); }
+  void Signal(int signal) {
+    if (Running()) kill(pid_, signal);
+  }
 
   bool Running() {
     int status = 0;

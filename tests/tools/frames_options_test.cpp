@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -73,6 +74,15 @@ TEST(FramesOptions, RejectsMissingOptionsAndNumbersThatAreNotPlainAndInRange) {
     const auto parsed = Parse({"--seed", "1", "--frames", frames, "--out", "o"});
     EXPECT_NE(parsed.error.find("--frames wants"), std::string::npos) << frames << ": " << parsed.error;
   }
+}
+
+// The inverse of FrameFileName, for the frames a run writes and no others.
+TEST(FramesOptions, FrameWrittenAsKnowsTheRunsFramesByName) {
+  const auto run = Parse({"--seed", "1", "--frames", "10", "--every", "4", "--out", "o"}).options;
+  const std::pair<std::string, std::optional<int>> names[] = {
+      {"frame-000004.ppm", 4},  {"frame-000010.ppm", 10}, {"frame-000003.ppm", {}}, {"frame-000012.ppm", {}},
+      {"frame-000004.png", {}}, {"frame-00004.ppm", {}},  {"frame-+00004.ppm", {}}, {"frame-000000.ppm", {}}};
+  for (const auto& [name, frame] : names) EXPECT_EQ(tools::FrameWrittenAs(name, run), frame) << name;
 }
 
 }  // namespace

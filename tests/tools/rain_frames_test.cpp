@@ -1,6 +1,10 @@
 // Runs the real rain-frames binary and checks what it leaves behind: exit
-// status, the one-line error, the frame files and the draw trace.
+// status, the one-line error, the frame files and the draw trace; and that
+// neither tool's output overwrites an input or is left torn.
 
+#include <signal.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -21,9 +25,25 @@ using support::Finished;
 using support::Lines;
 using support::ReadFile;
 
+// Every name under `folder`, links not followed: all that a run wrote or left.
+std::set<std::string> Listing(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) names.insert(fs::relative(entry.path(), folder));
+  return names;
+}
+
 class RainFramesTest : public ToolTest {
  protected:
   Finished Run(const std::vector<std::string>& args) { return ToolTest::Run(RAIN_FRAMES_BINARY, args); }
+
+  // One line on stderr that holds `part`, in which "@" stands for the
+  // scratch folder, as in the arguments.
+  void ExpectOneLine(const Finished& run, int status, std::string part) {
+    if (const auto at = part.find('@'); at != std::string::npos) part.replace(at, 1, dir_.path().string() + "/");
+    EXPECT_EQ(run.status, status) << run.err;
+    EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+    EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
+  }
 
   std::set<std::string> FilesIn(const fs::path& folder) {
     std::set<std::string> names;
@@ -61,11 +81,8 @@ TEST_P(RainFramesFailure, ExitsWithItsStatusAndOneLine) {
   std::vector<std::string> args = {"--seed", "1", "--frames", "2"};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
   const Finished run = Run(args);
-  const auto lines = Lines(run.err);
-  EXPECT_EQ(run.status, GetParam().status) << run.err;
-  ASSERT_EQ(lines.size(), 1u) << run.err;
-  EXPECT_TRUE(lines[0].starts_with("rain-frames: ")) << lines[0];
-  EXPECT_NE(lines[0].find(GetParam().messagePart), std::string::npos) << lines[0];
+  ExpectOneLine(run, GetParam().status, GetParam().messagePart);
+  EXPECT_TRUE(run.err.starts_with("rain-frames: ")) << run.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,18 +94,89 @@ INSTANTIATE_TEST_SUITE_P(
                     "cannot create output folder"},
         FailureCase{"FrameFileIsAFolder", {"--picture", "@good.bmp", "--out", "@blocked"}, 1,
                     "blocked/frame-000002.ppm: Is a directory"},
-        FailureCase{"MissingPicture", {"--picture", "@none.bmp", "--out", "@f"}, 1, "cannot load picture"},
-        FailureCase{"MalformedPicture", {"--picture", "@bad.bmp", "--out", "@f"}, 1, "cannot load picture"},
+        FailureCase{"MissingPicture", {"--picture", "@none.bmp", "--out", "@f"}, 1,
+                    "cannot load picture @none.bmp: No such file or directory"},
+        FailureCase{"MalformedPicture", {"--picture", "@bad.bmp", "--out", "@f"}, 1,
+                    "cannot load picture @bad.bmp: unsupported header size"},
         FailureCase{"TraceInMissingFolder",
                     {"--picture", "@good.bmp", "--out", "@f", "--trace", "@none/trace.txt"}, 1,
                     "none/trace.txt: No such file or directory"},
         // The trace fits the buffer, so only the final flush can notice.
         FailureCase{"TraceOnFullDevice", {"--picture", "@good.bmp", "--out", "@f", "--trace", "/dev/full"}, 1,
-                    "cannot write /dev/full: No space left on device"},
-        // An output never replaces the picture it was painted from.
-        FailureCase{"TraceOverThePicture", {"--picture", "@good.bmp", "--out", "@f", "--trace", "@good.bmp"}, 1,
-                    "good.bmp: it is the picture"}),
+                    "cannot write /dev/full: No space left on device"}),
     [](const auto& info) { return info.param.name; });
+
+// An output that is the picture or a frame of the run, however spelt or
+// linked, is refused before anything is written.  pic.bmp is also hard.bmp,
+// sym.bmp and frame 2 in bylink/ (a symbolic link) and byhard/ (a hard
+// link); outlink is out.
+TEST_F(RainFramesTest, RefusesOutputsThatAreThePictureOrAFrameAndWritesNothing) {
+  TBitmap picture;
+  picture.SetSize(2, 2);
+  SaveBmp24File(picture, dir_ / "pic.bmp");
+  for (const char* folder : {"a", "out", "bylink", "byhard"}) fs::create_directory(dir_ / folder);
+  fs::create_hard_link(dir_ / "pic.bmp", dir_ / "hard.bmp");
+  fs::create_hard_link(dir_ / "pic.bmp", dir_ / "byhard" / "frame-000002.ppm");
+  fs::create_symlink("pic.bmp", dir_ / "sym.bmp");
+  fs::create_symlink("../pic.bmp", dir_ / "bylink" / "frame-000002.ppm");
+  fs::create_symlink("out", dir_ / "outlink");
+  const auto before = Listing(dir_.path());
+  const std::string bytes = ReadFile(dir_ / "pic.bmp");
+  const std::pair<std::vector<std::string>, std::string> clashes[] = {
+      {{"--picture", "@pic.bmp", "--trace", "@a/../pic.bmp"}, "--trace @a/../pic.bmp is the picture"},
+      {{"--picture", "@pic.bmp", "--trace", "@hard.bmp"}, "--trace @hard.bmp is the picture"},
+      {{"--picture", "@pic.bmp", "--trace", "@sym.bmp"}, "--trace @sym.bmp is the picture"},
+      {{"--trace", "@a/../outlink/frame-000002.ppm"},
+       "--trace @a/../outlink/frame-000002.ppm is the file of frame 2 of this run"},
+      {{"--picture", "@bylink/frame-000002.ppm", "--out", "@bylink"},
+       "--picture @bylink/frame-000002.ppm is the file of frame 2 of this run"},
+      {{"--picture", "@pic.bmp", "--out", "@bylink"}, "--picture @pic.bmp is the file of frame 2 of this run"},
+      {{"--picture", "@pic.bmp", "--out", "@byhard"}, "--picture @pic.bmp is the file of frame 2 of this run"}};
+  for (auto [args, message] : clashes) {
+    if (std::ranges::find(args, "--out") == args.end()) args.insert(args.end(), {"--out", "@out"});
+    args.insert(args.begin(), {"--seed", "1", "--frames", "2"});
+    ExpectOneLine(Run(args), 2, "rain-frames: " + message + "\n");
+    EXPECT_EQ(Listing(dir_.path()), before) << message;
+  }
+  EXPECT_EQ(ReadFile(dir_ / "pic.bmp"), bytes);
+}
+
+// Past a file size limit a write fails with EFBIG, as on a full disk: one
+// line with the system's reason, and neither the output nor a temporary
+// file.  The tools themselves keep SIGXFSZ from killing them.
+TEST_F(RainFramesTest, BothToolsFailAWritePastTheFileSizeLimitAndLeaveNothingTorn) {
+  const std::pair<std::vector<std::string>, std::string> writes[] = {
+      {{RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "1", "--out", "@out"}, "out/frame-000001.ppm"},
+      {{RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "1", "--out", "@out", "--format", "png"},
+       "out/frame-000001.png"},
+      {{RAIN_DRAW_PICTURE_BINARY, "@out"}, "out/princess.bmp"}};
+  for (auto [args, output] : writes) {
+    fs::create_directory(dir_ / "out");
+    args.insert(args.begin(), {"--fsize=4000", "--"});
+    ExpectOneLine(ToolTest::Run("prlimit", args), 1, "cannot write @" + output + ": File too large\n");
+    const auto left = output.ends_with("bmp") ? std::set<std::string>{"icons"} : std::set<std::string>{};
+    EXPECT_EQ(Listing(dir_ / "out"), left) << "a torn output or a temporary file";
+    fs::remove_all(dir_ / "out");
+  }
+}
+
+// Ended by SIGTERM in the middle of a long run, the tool leaves whole frames
+// only: no trace (it is whole only at the end) and no temporary file.
+TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFrames) {
+  {
+    support::ChildProcess child(
+        {RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "999999", "--out", dir_ / "out", "--trace", dir_ / "trace"},
+        {});
+    const auto third = [&] { return fs::exists(dir_ / "out" / "frame-000003.ppm"); };
+    ASSERT_TRUE(support::WaitUntil(third, std::chrono::minutes(1)));
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.WaitForExit(std::chrono::minutes(1)), 128 + SIGTERM);
+  }
+  for (const fs::path name : Listing(dir_.path())) {
+    EXPECT_TRUE(name == "out" || (name.filename().string().starts_with("frame-") &&
+                                  fs::file_size(dir_ / name) == 15 + 800u * 533u * 3u)) << name;
+  }
+}
 
 TEST_F(RainFramesTest, WritesEveryKthFrameAndTheLastInEitherFormat) {
   for (const std::string format : {"ppm", "png"}) {

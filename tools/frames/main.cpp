@@ -2,6 +2,9 @@
 // them as image files, optionally with a trace of every random draw, so that
 // frames can be looked at and compared with other renderers.
 
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -30,30 +33,85 @@ using tools::FramesOptions;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
 
-// An output must never replace the picture it was painted from.
-void RefuseToOverwritePicture(const std::string& output, const FramesOptions& options) {
-  std::error_code error;
-  if (options.picturePath && fs::equivalent(output, *options.picturePath, error)) {
-    throw Exception("cannot write " + output + ": it is the picture");
+// A file as the system knows it: by device and inode when it exists, else by
+// the path it would be created at, with symbolic links, "." and ".."
+// resolved.  Two spellings of one file compare equal either way.
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  nlink_t links = 0;
+  fs::path resolved;
+};
+
+FileIdentity IdentityOf(const fs::path& path) {
+  FileIdentity file;
+  struct stat status {};
+  if (stat(path.c_str(), &status) == 0) {
+    file = {true, status.st_dev, status.st_ino, status.st_nlink, {}};
   }
+  std::error_code error;
+  file.resolved = fs::weakly_canonical(fs::absolute(path, error), error);
+  if (error) file.resolved = fs::absolute(path).lexically_normal();
+  return file;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+  if (a.exists || b.exists) return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+  return a.resolved == b.resolved;
+}
+
+// The frame of this run whose file `file` is, if any: by its own resolved
+// name in the output folder, or, for a file that exists, by a frame name
+// there that links to it (symbolically, or by a second hard link).  Only the
+// folder's entries are looked at, never every name the run could write.
+std::optional<int> FrameThatTakes(const FileIdentity& file, const FramesOptions& options) {
+  const FileIdentity folder = IdentityOf(options.outDir);
+  if (SameFile(IdentityOf(file.resolved.parent_path()), folder)) {
+    if (const auto frame = tools::FrameWrittenAs(file.resolved.filename().string(), options)) return frame;
+  }
+  if (!file.exists || !folder.exists) return std::nullopt;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(options.outDir, error)) {
+    const auto frame = tools::FrameWrittenAs(entry.path().filename().string(), options);
+    std::error_code ignored;
+    if (frame && (file.links > 1 || entry.is_symlink(ignored)) && SameFile(IdentityOf(entry.path()), file)) {
+      return frame;
+    }
+  }
+  return std::nullopt;
+}
+
+// Why this run's outputs would overwrite one of its inputs or each other:
+// the trace over the picture or over a frame, a frame over the picture.
+// Empty when they are all distinct files.
+std::string FindOutputClash(const FramesOptions& options) {
+  const auto frameFile = [](const std::string& option, const std::string& path, int frame) {
+    return option + " " + path + " is the file of frame " + std::to_string(frame) + " of this run";
+  };
+  std::optional<FileIdentity> picture;
+  if (options.picturePath) {
+    picture = IdentityOf(*options.picturePath);
+    const auto frame = FrameThatTakes(*picture, options);
+    if (frame) return frameFile("--picture", *options.picturePath, *frame);
+  }
+  if (options.tracePath) {
+    const FileIdentity trace = IdentityOf(*options.tracePath);
+    if (picture && SameFile(trace, *picture)) return "--trace " + *options.tracePath + " is the picture";
+    if (const auto frame = FrameThatTakes(trace, options)) return frameFile("--trace", *options.tracePath, *frame);
+  }
+  return {};
 }
 
 void LoadPicture(TBitmap& frame, TBitmap& picture, const FramesOptions& options) {
-  try {
-    app::PrepareFrameAndPicture(frame, picture, [&options](TBitmap& bitmap) {
-      if (options.picturePath) {
-        imaging::LoadBmpFile(bitmap, *options.picturePath);
-      } else {
-        // The picture built into this program, as the window loads it.
-        LoadFromResourceName(&bitmap, HInstance, "Princess");
-      }
-    });
-  } catch (const Exception& error) {
-    throw Exception("cannot load picture: " + error.Message());
-  }
-  // Drawing with the transparent flag reads the lower-left pixel, which an
-  // empty bitmap does not have.
-  if (picture.width() <= 0 || picture.height() <= 0) throw Exception("cannot load picture: it has no pixels");
+  app::PrepareFrameAndPicture(frame, picture, [&options](TBitmap& bitmap) {
+    if (options.picturePath) {
+      imaging::LoadBmpFile(bitmap, *options.picturePath);  // its errors name the file
+    } else {
+      // The picture built into this program, as the window loads it.
+      LoadFromResourceName(&bitmap, HInstance, "Princess");
+    }
+  });
 }
 
 void PrepareOutputFolder(const std::string& path) {
@@ -68,7 +126,6 @@ void PrepareOutputFolder(const std::string& path) {
 
 void WriteFrame(const TBitmap& frame, int number, const FramesOptions& options) {
   const std::string path = (fs::path(options.outDir) / tools::FrameFileName(number, options.format)).string();
-  RefuseToOverwritePicture(path, options);
   if (options.format == FrameFormat::Png) {
     imaging::SavePngFile(frame, path);
   } else {
@@ -95,7 +152,6 @@ void Run(const FramesOptions& options) {
     ~ObserverGuard() { scene::SetRandomObserver({}); }
   } observerGuard;
   if (options.tracePath) {
-    RefuseToOverwritePicture(*options.tracePath, options);
     trace.emplace(*options.tracePath);
     scene::SetRandomObserver([&trace](int bound, int result) { RecordDraw(*trace, bound, result); });
   }
@@ -127,6 +183,15 @@ int main(int argc, char** argv) {
     case tools::ParsedCommandLine::Action::Run:
       break;
   }
+  if (const std::string clash = FindOutputClash(parsed.options); !clash.empty()) {
+    std::fprintf(stderr, "rain-frames: %s\n", clash.c_str());
+    return ExitUsage;
+  }
+
+  imaging::RemoveTemporaryFilesOnSignals();
+  // A file size limit is a failed write like a full disk: reported, and the
+  // temporary file removed, rather than the process killed half-way.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   try {
     Run(parsed.options);

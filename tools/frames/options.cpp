@@ -154,10 +154,13 @@ exactly as the window paints them, and writes them as image files.
   --help            show this text and exit
 
 Frame N is written as DIR/frame-NNNNNN.ppm (or .png), numbered from 1.
-Existing files of the same name are replaced.
+Existing files of the same name are replaced, each only once it is
+complete; an interrupted run leaves no half-written file.
 
 Exit status: 0 success, 1 failure (picture, output folder, frame or
-trace file), 2 bad arguments.  Every failure is one line on stderr.
+trace file), 2 bad arguments, including a trace or frame that would
+overwrite the picture, or a trace that would be one of the frames.
+Every failure is one line on stderr.
 )";
 }
 
@@ -170,6 +173,19 @@ std::string FrameFileName(int frame, FrameFormat format) {
   std::snprintf(name, sizeof name, "frame-%06d.%s", frame,
                 format == FrameFormat::Png ? "png" : "ppm");
   return name;
+}
+
+std::optional<int> FrameWrittenAs(std::string_view name, const FramesOptions& options) {
+  const std::string_view prefix = "frame-";
+  const std::string_view suffix = options.format == FrameFormat::Png ? ".png" : ".ppm";
+  constexpr std::size_t digits = 6;
+  if (name.size() != prefix.size() + digits + suffix.size() || !name.starts_with(prefix) ||
+      !name.ends_with(suffix)) {
+    return std::nullopt;
+  }
+  const auto number = ParseNumber(name.substr(prefix.size(), digits), 1, static_cast<std::uint64_t>(options.frames));
+  if (!number || !IsFrameWritten(static_cast<int>(*number), options)) return std::nullopt;
+  return static_cast<int>(*number);
 }
 
 }  // namespace tools

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace tools {
 
@@ -44,5 +45,10 @@ bool IsFrameWritten(int frame, const FramesOptions& options);
 
 // "frame-000042.ppm" for frame 42.
 std::string FrameFileName(int frame, FrameFormat format);
+
+// The frame whose file this run writes under `name` (a file name, no
+// folder), if any: the inverse of FrameFileName, limited to the frames
+// IsFrameWritten selects.
+std::optional<int> FrameWrittenAs(std::string_view name, const FramesOptions& options);
 
 }  // namespace tools

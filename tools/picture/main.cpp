@@ -4,6 +4,7 @@
 // OUTDIR/princess.bmp, OUTDIR/mainicon.bmp and OUTDIR/icons/rain-32.png,
 // OUTDIR/icons/rain-128.png: the files in resources/.
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -12,6 +13,7 @@
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
 #include "imaging/image_files.h"
+#include "imaging/output_file.h"
 #include "tools/picture/drawings.h"
 
 namespace {
@@ -26,6 +28,10 @@ int Usage(const char* program) {
 int main(int argc, char** argv) {
   if (argc != 2 || argv[1][0] == '\0' || argv[1][0] == '-') return Usage(argv[0]);
   const std::filesystem::path out = argv[1];
+  imaging::RemoveTemporaryFilesOnSignals();
+  // A file size limit is a failed write like a full disk: reported, and the
+  // temporary file removed, rather than the process killed half-way.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     std::error_code error;
     if (!std::filesystem::is_directory(out, error)) throw Exception(out.string() + " is not a folder");
