@@ -1,3 +1,10 @@
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
 #include "app/entry.h"
 
-int main() { return app::ProgramEntry(); }
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return app::RunCommandLine(args, app::ProgramEntry);
+}

@@ -111,6 +111,9 @@ void TApplication::Dispatch(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
       if (TForm* form = FormOfWindow(event.window.windowID)) form->HandleEvent(event);
       return;
+    case SDL_KEYDOWN:
+      if (TForm* form = FormOfWindow(event.key.windowID)) form->HandleEvent(event);
+      return;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
       if (TForm* form = FormOfWindow(event.button.windowID)) form->HandleEvent(event);

@@ -41,6 +41,13 @@ void SetIcon(SDL_Window* window) {
   SDL_FreeSurface(surface);
 }
 
+// Ctrl+Q and Ctrl+W, the keys that close a desktop window; with Shift, Alt
+// or the logo key held they are other shortcuts.
+bool IsCloseKey(const SDL_Keysym& key) {
+  const bool ctrlOnly = (key.mod & KMOD_CTRL) != 0 && (key.mod & (KMOD_SHIFT | KMOD_ALT | KMOD_GUI)) == 0;
+  return ctrlOnly && (key.sym == SDLK_q || key.sym == SDLK_w);
+}
+
 }  // namespace
 
 struct TForm::Window {
@@ -181,6 +188,9 @@ void TForm::HandleEvent(const SDL_Event& event) {
         case SDL_WINDOWEVENT_EXPOSED: Present(); return;
         default: return;
       }
+    case SDL_KEYDOWN:
+      if (IsCloseKey(event.key.keysym)) Close();
+      return;
     case SDL_MOUSEBUTTONDOWN:
       if (event.button.button == SDL_BUTTON_LEFT) window_->leftButtonDown = true;
       return;

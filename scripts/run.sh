@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh run
 cmake -S . -B build -G Ninja -DRAIN_BUILD_TESTS=OFF
 cmake --build build -j "$(nproc)"
-exec build/rain
+exec build/rainstorm "$@"

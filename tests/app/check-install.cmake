@@ -2,9 +2,12 @@
 # user find there: the program, a valid desktop entry named after the
 # AppStream component that starts it, its icon at both sizes, AppStream
 # metadata that validates without network access, and a manual page that
-# renders without warnings.
+# renders without warnings and describes every option the program's --help
+# lists.
 #
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -P check-install.cmake
+
+cmake_minimum_required(VERSION 3.25)
 
 if(NOT BUILD_DIR OR NOT PREFIX)
   message(FATAL_ERROR "BUILD_DIR and PREFIX must be set")
@@ -84,6 +87,23 @@ foreach(size word IN ZIP_LISTS sizes words)
   file(READ "${PREFIX}/${png}" header LIMIT 24 HEX)
   if(NOT header STREQUAL "89504e470d0a1a0a0000000d49484452${word}${word}")
     message(FATAL_ERROR "${png} is not a ${size} x ${size} PNG")
+  endif()
+endforeach()
+
+# Every option the installed program's --help lists (on a line of its own,
+# indented by two spaces) is described in the manual page, as a tagged
+# paragraph.  Rendered without hyphenation on long lines, no option is split.
+execute_process(COMMAND "${PREFIX}/bin/${exec}" --help RESULT_VARIABLE status OUTPUT_VARIABLE help)
+string(REGEX MATCHALL "\n  --[a-z][a-z-]*" listed "\n${help}")
+if(NOT status EQUAL 0 OR NOT listed)
+  message(FATAL_ERROR "${exec} --help (${status}) lists no options:\n${help}")
+endif()
+execute_process(COMMAND groff -man -Tascii -P-cbu -rLL=1000n -rHY=0 "${manual}" OUTPUT_VARIABLE page)
+foreach(option IN LISTS listed)
+  string(REPLACE "\n  " "\n       " tag "${option}")
+  if(NOT page MATCHES "${tag}( |\n)")
+    string(STRIP "${option}" option)
+    message(FATAL_ERROR "${manual} does not describe ${option}, which ${exec} --help lists")
   endif()
 endforeach()
 

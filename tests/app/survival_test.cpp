@@ -56,7 +56,7 @@ TEST_P(Ending, EndsAtOnceLeavingNoWindowAndNoProcess) {
   const Case& c = GetParam();
   support::XSession x;
   const fs::path program = c.blow == kSignalProgram ? RAIN_PROGRAM_WITHOUT_PICTURE : RAIN_PROGRAM;
-  support::ChildProcess rain = support::Launch(program, x.Scratch(), x.DisplayName(),
+  support::ChildProcess rain = support::Launch(program, x.Scratch(), x.DisplayName(), {},
                                                c.driver.empty() ? std::vector<std::string>{}
                                                                 : std::vector{"SDL_VIDEODRIVER=" + c.driver});
   const std::string title = c.blow == kNone ? "" : c.blow == kSignalProgram ? "Rain - error" : "Rain";

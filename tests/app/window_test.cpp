@@ -1,7 +1,8 @@
 // The real program in a private X server (Xvfb, and openbox where a window
 // manager matters), started as a user starts it and watched and handled from
 // outside as a user and a window manager would: its window, its animation,
-// clicks, a close request, a start without the picture and without a display.
+// clicks and keys, a close request, its command line, a start without the
+// picture and without a display.
 
 #include <gtest/gtest.h>
 
@@ -105,7 +106,7 @@ void WaitForRain(XSession& x, ChildProcess& rain, Window& window) {
       << "the figure never showed in the window";
 }
 
-TEST(RainWindow, ShowsItsFixedSizeAnimatedWindowWithIconAndIgnoresClicks) {
+TEST(RainWindow, ShowsItsFixedSizeAnimatedWindowWithIconAndIgnoresClicksAndOtherKeys) {
   XSession x;
   ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
   Window window = 0;
@@ -139,8 +140,12 @@ TEST(RainWindow, ShowsItsFixedSizeAnimatedWindowWithIconAndIgnoresClicks) {
   // On the figure, on the sky and in the far corner, with each button.
   for (const auto& [cx, cy] : {std::pair{400, 400}, {50, 50}, {783, 494}})
     for (unsigned button : {1u, 2u, 3u}) x.PointAndPress(kLeft + cx, kTop + cy, button);
+  // Only Ctrl+Q and Ctrl+W end it.
+  for (const auto& keys : std::vector<std::vector<KeySym>>{
+           {XK_q}, {XK_w}, {XK_Escape}, {XK_Control_L, XK_a}, {XK_Control_L, XK_Shift_L, XK_q}})
+    x.PointAndPress(kLeft + 400, kTop + 200, 0, keys);
   std::this_thread::sleep_for(300ms);
-  ASSERT_TRUE(rain.Running()) << "a click ended the program";
+  ASSERT_TRUE(rain.Running()) << "a click or a key ended the program";
   EXPECT_EQ(x.ClientRectOnScreen(window), kClient);
   EXPECT_EQ(x.TitledWindows().size(), 1u) << "a click opened another window";
   ExpectAnimatedFigureInPlace(x, window);
@@ -172,6 +177,53 @@ TEST(RainWindow, UnderAWindowManagerKeepsItsPlaceAndClosesWithStatusZero) {
   EXPECT_EQ(rain.WaitForExit(2s), 0) << ReadFile(x.Scratch() / "stderr.txt");
 }
 
+class CloseKey : public ::testing::TestWithParam<KeySym> {};
+
+// Typed in the window as a user types them, without a window manager to
+// turn them into a close request.
+TEST_P(CloseKey, WithCtrlEndsTheProgramWithStatusZero) {
+  XSession x;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
+  Window window = 0;
+  ASSERT_NO_FATAL_FAILURE(WaitForRain(x, rain, window));
+  x.PointAndPress(kLeft + 400, kTop + 200, 0, {XK_Control_R, GetParam()});
+  EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+}
+
+INSTANTIATE_TEST_SUITE_P(QAndW, CloseKey, ::testing::Values(XK_q, XK_w),
+                         [](const auto& info) { return std::string(XKeysymToString(info.param)); });
+
+struct Arguments {
+  std::vector<std::string> args;
+  int status;
+  std::string out;     // the start of stdout
+  std::string errors;  // a part of the one line on stderr; empty for none
+};
+void PrintTo(const Arguments& a, std::ostream* os) { *os << testing::PrintToString(a.args); }
+
+class CommandLine : public ::testing::TestWithParam<Arguments> {};
+
+// Asking for help or mistyping opens nothing at all, not even for a moment.
+TEST_P(CommandLine, AnswersWithoutCreatingAWindow) {
+  XSession x;
+  XSelectInput(x.Dpy(), DefaultRootWindow(x.Dpy()), SubstructureNotifyMask);
+  XSync(x.Dpy(), False);
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), GetParam().args);
+  EXPECT_EQ(rain.WaitForExit(kStartTimeout), GetParam().status);
+  EXPECT_TRUE(ReadFile(x.Scratch() / "stdout.txt").starts_with(GetParam().out));
+  const std::string errors = ReadFile(x.Scratch() / "stderr.txt");
+  EXPECT_EQ(support::Lines(errors).size(), GetParam().errors.empty() ? 0u : 1u) << errors;
+  EXPECT_NE(errors.find(GetParam().errors), std::string::npos) << errors;
+  XSync(x.Dpy(), False);
+  XEvent event;
+  EXPECT_FALSE(XCheckTypedEvent(x.Dpy(), CreateNotify, &event)) << "a window was created";
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CommandLine,
+                         ::testing::Values(Arguments{{"--version"}, 0, "rainstorm " RAIN_VERSION "\n", ""},
+                                           Arguments{{"--help"}, 0, "Usage: rainstorm [OPTION]...\n", ""},
+                                           Arguments{{"--fulscreen"}, 2, "", "'--fulscreen' (try rainstorm --help)"}));
+
 TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
   XSession x;
   // The program talks to the server through xtrace, which records the text
@@ -202,7 +254,7 @@ TEST(MissingPicture, ShowsOneMessageNamingTheResourceAndExitsWithStatusOne) {
       // Let it draw, then do what a user does: point at it and press Enter.
       std::this_thread::sleep_for(300ms);
       const Rect box = x.ClientRectOnScreen(windows[0].first);
-      x.PointAndPress(box[0] + box[2] / 2, box[1] + box[3] / 2, 0, XK_Return);
+      x.PointAndPress(box[0] + box[2] / 2, box[1] + box[3] / 2, 0, {XK_Return});
       dismissed = true;
     }
     std::this_thread::sleep_for(20ms);

@@ -31,12 +31,14 @@ namespace support {
 
 inline std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
 
-// Starts a copy of `program`, kept in a folder of its own, from another empty
-// folder (it must find everything inside itself), with `display` as its only
-// display or none at all, and `environment` (NAME=VALUE) added; its stderr
-// goes to folder/stderr.txt.
+// Starts a copy of `program` with `args`, kept in a folder of its own, from
+// another empty folder (it must find everything inside itself), with
+// `display` as its only display or none at all, and `environment`
+// (NAME=VALUE) added; its stdout and stderr go to folder/stdout.txt and
+// folder/stderr.txt.
 inline ChildProcess Launch(const std::filesystem::path& program, const std::filesystem::path& folder,
-                           const std::string& display, const std::vector<std::string>& environment = {}) {
+                           const std::string& display, const std::vector<std::string>& args = {},
+                           const std::vector<std::string>& environment = {}) {
   std::filesystem::create_directories(folder / "bin");
   std::filesystem::create_directories(folder / "home");
   const std::filesystem::path copy = folder / "bin" / program.filename();
@@ -46,7 +48,8 @@ inline ChildProcess Launch(const std::filesystem::path& program, const std::file
   if (!display.empty()) argv.push_back("DISPLAY=" + display);
   argv.insert(argv.end(), environment.begin(), environment.end());
   argv.push_back(copy.string());
-  return ChildProcess(argv, folder / "stderr.txt");
+  argv.insert(argv.end(), args.begin(), args.end());
+  return ChildProcess(argv, folder / "stderr.txt", folder / "stdout.txt");
 }
 
 using Rect = std::array<int, 4>;  // left, top, width, height
@@ -150,15 +153,17 @@ class XSession {
   std::vector<long> Cardinals(Window window, const char* name) { return Property<long>(window, name); }
 
   // Moves the pointer to (x, y) on the screen, then presses and releases a
-  // mouse button or, when `key` is set, that key.
-  void PointAndPress(int x, int y, unsigned button, KeySym key = 0) {
+  // mouse button or, when `keys` are given, those keys together: pressed in
+  // order, released in reverse, as a user types Ctrl+Q.
+  void PointAndPress(int x, int y, unsigned button, const std::vector<KeySym>& keys = {}) {
     XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    const auto press = [&](Bool down, unsigned long delay) {
-      if (key != 0) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), down, delay);
-      else XTestFakeButtonEvent(display_, button, down, delay);
-    };
-    press(True, CurrentTime);
-    press(False, 50);
+    if (keys.empty()) {
+      XTestFakeButtonEvent(display_, button, True, CurrentTime);
+      XTestFakeButtonEvent(display_, button, False, 50);
+    }
+    for (KeySym key : keys) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), True, CurrentTime);
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+      XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, *key), False, 50);
     XSync(display_, False);
   }
 

@@ -1,0 +1,121 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace app {
+
+namespace {
+
+constexpr const char* ProgramName = "rainstorm";
+
+constexpr Option Options[] = {
+    {"--help", "", "print this help and exit",
+     [](CommandLine& line, std::string_view) {
+       line.help = true;
+       return std::string();
+     }},
+    {"--version", "", "print the program's name and version and exit",
+     [](CommandLine& line, std::string_view) {
+       line.version = true;
+       return std::string();
+     }},
+};
+
+// An argument as an error message quotes it: on one line, and short, however
+// long or strange the argument.
+std::string Shown(std::string_view arg) {
+  constexpr std::size_t Longest = 60;
+  std::size_t cut = std::min(arg.size(), Longest);
+  // Never inside a UTF-8 sequence.
+  while (cut > 0 && cut < arg.size() && (static_cast<unsigned char>(arg[cut]) & 0xC0) == 0x80) --cut;
+  std::string shown = "'";
+  for (char c : arg.substr(0, cut)) shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+  return shown + (cut < arg.size() ? "...'" : "'");
+}
+
+ParsedCommandLine Failure(std::string message) {
+  ParsedCommandLine parsed;
+  parsed.action = ParsedCommandLine::Action::UsageError;
+  parsed.error = std::move(message);
+  return parsed;
+}
+
+}  // namespace
+
+std::span<const Option> ProgramOptions() { return Options; }
+
+ParsedCommandLine ParseCommandLine(std::span<const std::string> args, std::span<const Option> table) {
+  CommandLine line;
+  std::set<std::string_view> seen;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (!arg.starts_with("-")) return Failure("unexpected argument " + Shown(arg));
+
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const auto option = std::ranges::find(table, name, &Option::name);
+    if (option == table.end()) return Failure("unknown option " + Shown(name));
+    if (!seen.insert(option->name).second) return Failure(std::string(option->name) + " given twice");
+
+    std::string_view value;
+    if (option->value.empty()) {
+      if (equals != std::string_view::npos) return Failure(std::string(option->name) + " takes no value");
+    } else {
+      if (equals != std::string_view::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < args.size() && !args[i + 1].starts_with("-")) {
+        // A following option is not taken for a value: "--scale --help" is a
+        // forgotten number, not a number called "--help".
+        value = args[++i];
+      }
+      if (value.empty()) return Failure(std::string(option->name) + " needs a value");
+    }
+    if (std::string error = option->apply(line, value); !error.empty()) return Failure(std::move(error));
+  }
+
+  using Action = ParsedCommandLine::Action;
+  ParsedCommandLine parsed;
+  parsed.action = line.help ? Action::Help : line.version ? Action::Version : Action::Run;
+  parsed.options = line;
+  return parsed;
+}
+
+std::string Usage() {
+  std::size_t width = 0;
+  const auto spelling = [](const Option& option) {
+    return std::string(option.name) + (option.value.empty() ? "" : " " + std::string(option.value));
+  };
+  for (const Option& option : Options) width = std::max(width, spelling(option).size());
+
+  std::string text = "Usage: " + std::string(ProgramName) + " [OPTION]...\n"
+                     "Shows rain falling in a window until the window is closed\n"
+                     "or Ctrl+Q or Ctrl+W is pressed in it.\n\n";
+  for (const Option& option : Options) {
+    const std::string left = spelling(option);
+    text += "  " + left + std::string(width - left.size() + 2, ' ') + std::string(option.help) + "\n";
+  }
+  text += "\nExit status: 0 closed, 1 could not start, 2 bad usage.\n";
+  return text;
+}
+
+std::string VersionLine() { return std::string(ProgramName) + " " RAIN_VERSION; }
+
+int RunCommandLine(std::span<const std::string> args, int (*program)()) {
+  const ParsedCommandLine parsed = ParseCommandLine(args);
+  std::string text;
+  switch (parsed.action) {
+    case ParsedCommandLine::Action::Run: return program();
+    case ParsedCommandLine::Action::UsageError:
+      std::fprintf(stderr, "%s: %s (try %s --help)\n", ProgramName, parsed.error.c_str(), ProgramName);
+      return 2;
+    case ParsedCommandLine::Action::Help: text = Usage(); break;
+    case ParsedCommandLine::Action::Version: text = VersionLine() + "\n"; break;
+  }
+  // A full disk or a closed pipe must not pass for success.
+  const bool written = std::fputs(text.c_str(), stdout) >= 0;
+  return std::fflush(stdout) == 0 && written ? 0 : 1;
+}
+
+}  // namespace app
