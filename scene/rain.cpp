@@ -12,8 +12,10 @@ void Rain::AddDrop() { drops.push_back(Drop(DropSpeed)); }
 void Rain::AddFarDrop() { farDrops.push_back(FarDrop(FarDropSpeed)); }
 
 void Rain::NextFrame(TCanvas* canvas, const TBitmap* picture) {
-  // A strike only lands once an earlier flash has faded below half.
-  if (Random(1000) < 5 && flash < 128) flash = 255;
+  // A strike only lands once an earlier flash has faded below half.  The
+  // draw comes first so that it is made with or without lightning.
+  const bool strike = Random(1000) < 5;
+  if (strike && lightning && flash < 128) flash = 255;
   skyLevel = flash;
   const TColor level = static_cast<TColor>(flash) & 0xFF;
   canvas->Brush->Color = level | level << 8 | level << 16;

@@ -28,4 +28,9 @@ class Rain {
   std::vector<FarDrop> farDrops;  // far drops, oldest first
   int flash = 0;                  // lightning brightness, 0 ... 255
   int skyLevel = 0;               // grey level of the last frame's background
+
+  // Without lightning no strike lands, but every frame still makes its
+  // lightning draw, so the drops are the same as with lightning for the same
+  // seed.  A flash already under way when this is cleared fades as usual.
+  bool lightning = true;
 };

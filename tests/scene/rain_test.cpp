@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -117,6 +119,57 @@ TEST_F(RainTest, AStrikeFadesThroughFiftyOneGreysBackToDark) {
   }
   for (int i = 0; i < 61; ++i) EXPECT_EQ(levels[i], std::max(255 - 5 * i, 0)) << "frame " << i;
   EXPECT_EQ(rain.flash, 0);
+}
+
+TEST_F(RainTest, WithoutLightningAStrikeDrawLandsNothingYetIsMade) {
+  rain.lightning = false;
+  ScriptedRandom s;
+  for (std::uint32_t draw : {0u, 4u, 999u}) ScriptFrame(s, draw);
+  for (int i = 0; i < 3; ++i) {
+    rain.NextFrame(frame.Canvas, &picture);
+    EXPECT_EQ(frame.GetPixel(700, 100), clBlack) << "frame " << i;
+    EXPECT_EQ(rain.skyLevel + rain.flash, 0) << "frame " << i;
+  }
+  EXPECT_EQ(s.left(), 0u) << "every scripted draw is taken, the lightning draw included";
+}
+
+// A seeded run that only moves (the canvas without pixels clips all
+// painting): the sky's level and a fingerprint of the draws so far, frame by
+// frame, and the drops it ends with.
+struct Watched {
+  std::vector<std::pair<int, std::uint64_t>> frames;
+  std::vector<std::tuple<int, int, int, int, int>> drops;
+};
+
+Watched Watch(bool lightning, const TBitmap& picture, int frames) {
+  scene::SeedRandom(11);
+  Rain rain;
+  rain.lightning = lightning;
+  TCanvas nowhere;
+  std::uint64_t draws = 0xCBF29CE484222325ull;
+  scene::SetRandomObserver([&draws](int n, int result) {
+    draws = (draws ^ (n * 1000ull + result)) * 0x100000001B3ull;
+  });
+  Watched watched;
+  for (int f = 0; f < frames; ++f) {
+    rain.NextFrame(&nowhere, &picture);
+    watched.frames.emplace_back(rain.skyLevel, draws);
+  }
+  scene::SetRandomObserver({});
+  for (const Drop& d : rain.drops) watched.drops.emplace_back(d.x, d.y, d.drift, d.speed, d.size);
+  for (const Drop& d : rain.farDrops) watched.drops.emplace_back(d.x, d.y, d.drift, d.speed, -d.size);
+  return watched;
+}
+
+TEST_F(RainTest, WithoutLightningTheSkyStaysDarkAndTheRainIsThatOfTheLitRun) {
+  constexpr int frames = 20000;  // five minutes of rain, with dozens of strikes
+  const Watched lit = Watch(true, picture, frames);
+  const Watched calm = Watch(false, picture, frames);
+  ASSERT_GT(std::ranges::count(lit.frames, 255, &std::pair<int, std::uint64_t>::first), 10) << "the seed must strike";
+  for (int f = 0; f < frames; ++f) {
+    ASSERT_EQ(calm.frames[f], std::pair(0, lit.frames[f].second)) << "frame " << f;
+  }
+  EXPECT_EQ(calm.drops, lit.drops);
 }
 
 TEST_F(RainTest, EachFrameDrawsLightningThenTwoFarThenFiveNearDrops) {

@@ -18,7 +18,7 @@ ParsedCommandLine Parse(const std::vector<std::string>& args) { return tools::Pa
 TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   const auto all = Parse({"--seed", "4294967295", "--frames=999999", "--out", "dir",
                                            "--every", "100", "--trace=t.txt", "--picture", "p.bmp",
-                                           "--format", "png"});
+                                           "--format", "png", "--no-lightning"});
   ASSERT_EQ(all.action, Action::Run) << all.error;
   EXPECT_EQ(all.options.seed, 4294967295u);
   EXPECT_EQ(all.options.frames, 999999);
@@ -27,6 +27,8 @@ TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   EXPECT_EQ(all.options.tracePath, "t.txt");
   EXPECT_EQ(all.options.picturePath, "p.bmp");
   EXPECT_EQ(all.options.format, FrameFormat::Png);
+  EXPECT_FALSE(all.options.lightning);
+  EXPECT_TRUE(Parse({"--seed", "1", "--frames", "2", "--out", "o"}).options.lightning);
 
   // Help wins even over an argument that is already wrong.
   EXPECT_EQ(Parse({"--frames", "x", "--help"}).action, Action::Help);
@@ -60,6 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--trace="}, "--trace needs a value"},
                       BadCase{{"--every"}, "--every needs a value"},
                       BadCase{{"--seed", "2"}, "--seed given twice"},
+                      BadCase{{"--no-lightning=yes"}, "--no-lightning takes no value"},
+                      BadCase{{"--no-lightning", "yes"}, "unexpected argument 'yes'"},
                       BadCase{{"--every", "0"}, "--every wants"},
                       BadCase{{"--format", "jpg"}, "--format wants ppm or png, not 'jpg'"}));
 

@@ -260,4 +260,31 @@ TEST_F(RainFramesTest, PaintsACustomPictureWithItsTransparentColour) {
   }
 }
 
+TEST_F(RainFramesTest, NoLightningKeepsTheSkyDarkWithTheSameDrawsAndDrops) {
+  // Seed 474 strikes on its first draw; the 1 x 1 picture is all transparent.
+  TBitmap dot;
+  dot.SetSize(1, 1);
+  SaveBmp24File(dot, dir_ / "dot.bmp");
+  for (const std::string run : {"lit", "calm"}) {
+    std::vector<std::string> args = {"--seed", "474", "--frames", "1", "--picture", "@dot.bmp",
+                                     "--out", "@" + run, "--trace", "@" + run + ".trace"};
+    if (run == "calm") args.push_back("--no-lightning");
+    const Finished result = Run(args);
+    ASSERT_EQ(result.status, 0) << result.err;
+  }
+  EXPECT_EQ(ReadFile(dir_ / "calm.trace"), ReadFile(dir_ / "lit.trace"));
+
+  // Every pixel the strike lit is dark without it; every other is the same.
+  const std::string lit = ReadFile(dir_ / "lit" / "frame-000001.ppm");
+  const std::string calm = ReadFile(dir_ / "calm" / "frame-000001.ppm");
+  ASSERT_EQ(calm.size(), lit.size());
+  std::size_t litPixels = 0;
+  for (std::size_t i = 15; i + 3 <= lit.size(); i += 3) {
+    const bool white = lit.compare(i, 3, "\xff\xff\xff") == 0;
+    litPixels += white;
+    ASSERT_EQ(calm.substr(i, 3), white ? std::string(3, '\0') : lit.substr(i, 3)) << "byte " << i;
+  }
+  EXPECT_GT(litPixels, 400'000u) << "the seed must strike";
+}
+
 }  // namespace

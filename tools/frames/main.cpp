@@ -160,6 +160,7 @@ void Run(const FramesOptions& options) {
   // frame with the transparent picture.
   scene::SeedRandom(options.seed);
   Rain rain;
+  rain.lightning = options.lightning;
   for (int number = 1; number <= options.frames; ++number) {
     rain.NextFrame(frame.Canvas, &picture);
     if (tools::IsFrameWritten(number, options)) WriteFrame(frame, number, options);

@@ -33,9 +33,16 @@ std::string RangeError(std::string_view option, std::string_view value, std::uin
          std::to_string(max) + ", not '" + std::string(value) + "'";
 }
 
-// Every option takes a value; the first three must be given.
-constexpr std::string_view Options[] = {"--seed", "--frames", "--out", "--every",
-                                        "--trace", "--picture", "--format"};
+// An option either takes a value or is a flag that stands alone.
+struct Option {
+  std::string_view name;
+  bool takesValue;
+};
+constexpr Option Options[] = {
+    {"--seed", true},  {"--frames", true},  {"--out", true},    {"--every", true},
+    {"--trace", true}, {"--picture", true}, {"--format", true}, {"--no-lightning", false},
+};
+// These must be given.
 constexpr std::string_view Required[] = {"--seed", "--frames", "--out"};
 
 ParsedCommandLine Failure(std::string message) {
@@ -71,11 +78,17 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
       value = std::string(arg.substr(equals + 1));
     }
 
-    if (std::ranges::find(Options, name) == std::end(Options)) {
+    const auto option = std::ranges::find(Options, name, &Option::name);
+    if (option == std::end(Options)) {
       return Failure("unknown option '" + std::string(name) + "'");
     }
     if (!seen.insert(name).second) {
       return Failure(std::string(name) + " given twice");
+    }
+    if (!option->takesValue) {
+      if (value) return Failure(std::string(name) + " takes no value");
+      if (name == "--no-lightning") options.lightning = false;
+      continue;
     }
 
     // A following option is not taken for a value: "--out --frames 3" is
@@ -151,6 +164,8 @@ exactly as the window paints them, and writes them as image files.
                     lower-left pixel is its transparent colour
                     (default: the project's picture)
   --format ppm|png  format of the frame files (default ppm: binary P6)
+  --no-lightning    no lightning strikes: the sky stays dark, and the rain
+                    is the same as with lightning for the same seed
   --help            show this text and exit
 
 Frame N is written as DIR/frame-NNNNNN.ppm (or .png), numbered from 1.

@@ -25,6 +25,7 @@ struct FramesOptions {
   std::optional<std::string> tracePath;
   std::optional<std::string> picturePath;  // empty: the project's picture
   FrameFormat format = FrameFormat::Ppm;
+  bool lightning = true;  // --no-lightning: the same rain, never a flash
 };
 
 struct ParsedCommandLine {
