@@ -45,12 +45,10 @@ class TApplication : public TComponent {
   void Run();
   void Terminate() { terminated_ = true; }
 
-  // The video driver Initialize started ("x11", "wayland", ...); empty
-  // before.
+  // The video driver Initialize started ("x11", ...), empty before; and
+  // whether it puts windows on a screen, which SDL's dummy, evdev and
+  // offscreen drivers do not (SDL_VIDEODRIVER may still pick them).
   std::string VideoDriver() const;
-  // Whether that driver puts windows on a screen.  SDL's dummy, evdev and
-  // offscreen drivers draw nowhere; the environment may still select them
-  // (SDL_VIDEODRIVER), as the platform's own tests do.
   bool ShowsOnScreen() const;
 
   // Shows the message in a message box titled "<Title> - error"; when no box
@@ -58,9 +56,8 @@ class TApplication : public TComponent {
   // on stderr.  SIGINT and SIGTERM end the program and the box at once.
   void ShowException(const Exception* exception);
 
-  // Frees the forms and closes the display; Initialize may start it again.
-  // The destructor does the same, but the global Application is never
-  // destroyed, so the program calls this itself once Run has returned.
+  // Frees the forms and closes the display, as the destructor does; the
+  // program calls it, since the global Application is never destroyed.
   void Shutdown();
 
  private:

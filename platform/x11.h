@@ -32,14 +32,10 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
 // just before it closes its connections, which is when the refusal is read.
 void TolerateWakeupsOfClosedWindows();
 
-// From now on, when Xlib finds a display connection broken (the X server
-// ended, or it dropped this client), the process prints one line,
-// "<program>: lost the connection to the display NAME", and ends at once
-// with status 1.  Xlib's own handler calls exit(), whose exit handlers and
-// static destructors would tear windows down over the dead connection, and
-// SDL 2.26's teardown can then wait forever for an event from it.  Nothing
-// is left to save by then, so no exit handler runs.  SDL installs no handler
-// of its own; this one also covers its wake-up connection and message box.
+// From now on a broken display connection ends the process at once with
+// status 1 and one line, "<program>: lost the connection to the display
+// NAME".  Xlib's own handler calls exit(), whose static destructors would
+// tear windows down over the dead connection, where SDL can wait forever.
 void EndProcessWhenDisplayIsLost(const std::string& programName);
 
 }  // namespace platform
