@@ -86,27 +86,22 @@ bool TForm::Visible() const { return window_ != nullptr && window_->shown; }
 std::uint32_t TForm::WindowId() const { return window_ != nullptr ? SDL_GetWindowID(window_->handle) : 0; }
 
 void TForm::Show() {
-  if (window_ != nullptr) {
-    if (!window_->shown) {
-      SDL_ShowWindow(window_->handle);
-      window_->shown = true;
-      Present();
-    }
-    return;
-  }
-  auto window = std::make_unique<Window>();
-  const bool sizeable = BorderStyle == bsSizeable;
-  const Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
-  window->handle = SDL_CreateWindow(Caption.c_str(), Left, Top, ClientWidth, ClientHeight, flags);
-  if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
+  if (Visible()) return;
+  if (window_ == nullptr) {
+    auto window = std::make_unique<Window>();
+    const bool sizeable = BorderStyle == bsSizeable;
+    const Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
+    window->handle = SDL_CreateWindow(Caption.c_str(), Left, Top, ClientWidth, ClientHeight, flags);
+    if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
 
-  SetIcon(window->handle);
-  platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
-                                             .minimize = BorderIcons.contains(biMinimize),
-                                             .maximize = BorderIcons.contains(biMaximize),
-                                             .sizeable = sizeable});
-  window_ = std::move(window);
-  AttachSurface();
+    SetIcon(window->handle);
+    platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
+                                               .minimize = BorderIcons.contains(biMinimize),
+                                               .maximize = BorderIcons.contains(biMaximize),
+                                               .sizeable = sizeable});
+    window_ = std::move(window);
+    AttachSurface();
+  }
   SDL_ShowWindow(window_->handle);
   window_->shown = true;
   Present();

@@ -6,16 +6,16 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
-#if defined(SDL_VIDEO_DRIVER_X11)
+#include <cstdio>
+#include <cstdlib>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
-#endif
 
 namespace platform {
 
-void SetFrameButtons([[maybe_unused]] SDL_Window* window, [[maybe_unused]] const FrameButtons& buttons) {
-#if defined(SDL_VIDEO_DRIVER_X11)
+void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
@@ -53,10 +53,8 @@ void SetFrameButtons([[maybe_unused]] SDL_Window* window, [[maybe_unused]] const
   XChangeProperty(display, info.info.x11.window, motifHints, motifHints, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(hints), 5);
   XFlush(display);
-#endif
 }
 
-#if defined(SDL_VIDEO_DRIVER_X11)
 namespace {
 
 XErrorHandler previousErrorHandler = nullptr;
@@ -66,14 +64,24 @@ int IgnoreRefusedWakeups(Display* display, XErrorEvent* error) {
   return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
 }
 
+// A plain array, so that nothing the handler reads is ever destroyed.
+char lostDisplayProgram[64] = "";
+
+int EndOnLostDisplay(Display* display) {
+  std::fprintf(stderr, "%s: lost the connection to the display %s\n", lostDisplayProgram, DisplayString(display));
+  std::_Exit(1);
+}
+
 }  // namespace
-#endif
 
 void TolerateWakeupsOfClosedWindows() {
-#if defined(SDL_VIDEO_DRIVER_X11)
   XErrorHandler previous = XSetErrorHandler(IgnoreRefusedWakeups);
   if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
-#endif
+}
+
+void EndProcessWhenDisplayIsLost(const std::string& programName) {
+  std::snprintf(lostDisplayProgram, sizeof lostDisplayProgram, "%s", programName.c_str());
+  XSetIOErrorHandler(EndOnLostDisplay);
 }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include <string>
+
 struct SDL_Window;
 
 namespace platform {
@@ -29,5 +31,11 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
 // before SDL starts its video system: SDL puts back the handler it found
 // just before it closes its connections, which is when the refusal is read.
 void TolerateWakeupsOfClosedWindows();
+
+// From now on a broken display connection ends the process at once with
+// status 1 and one line, "<program>: lost the connection to the display
+// NAME".  Xlib's own handler calls exit(), whose static destructors would
+// tear windows down over the dead connection, where SDL can wait forever.
+void EndProcessWhenDisplayIsLost(const std::string& programName);
 
 }  // namespace platform
