@@ -9,6 +9,19 @@
 
 namespace app {
 
+namespace {
+
+// Under a driver that draws nowhere (SDL_VIDEODRIVER=dummy or offscreen) the
+// animation would run unseen, so such a start fails as one without a
+// display does.
+void RequireScreen() {
+  if (Application->ShowsOnScreen()) return;
+  throw Exception("Cannot open a window: the video driver \"" + Application->VideoDriver() +
+                  "\" shows nothing on a screen (unset SDL_VIDEODRIVER)");
+}
+
+}  // namespace
+
 int GuardedEntry(const EntrySteps& steps, const std::function<void(const Exception&)>& show) {
   try {
     steps.initialize();
@@ -35,16 +48,24 @@ std::string Environment(const char* name) {
 }  // namespace
 
 int ProgramEntry(const CommandLine& options) {
-  return GuardedEntry({[] { Application->Initialize(); },
-                       [&] {
-                         Application->CreateForm(&fMain);
-                         rain->lightning = options.lightning;
-                         fMain->Presentation = ChoosePresentation(
-                             options.screen, Environment("GDK_SCALE"), Environment("XSCREENSAVER_WINDOW"),
-                             Application->Desktop(), fMain->ClientWidth, fMain->ClientHeight);
-                       },
-                       [] { Application->Run(); }},
-                      [](const Exception& exception) { Application->ShowException(&exception); });
+  const int status = GuardedEntry({[] {
+                                     Application->Initialize();
+                                     RequireScreen();
+                                   },
+                                   [&] {
+                                     Application->CreateForm(&fMain);
+                                     rain->lightning = options.lightning;
+                                     fMain->Presentation = ChoosePresentation(
+                                         options.screen, Environment("GDK_SCALE"), Environment("XSCREENSAVER_WINDOW"),
+                                         Application->Desktop(), fMain->ClientWidth, fMain->ClientHeight);
+                                   },
+                                   [] { Application->Run(); }},
+                                  [](const Exception& exception) { Application->ShowException(&exception); });
+  // The windows and the display go here, where the display is known to be
+  // alive: had it gone, the process would have ended already.
+  Application->Shutdown();
+  fMain = nullptr;
+  return status;
 }
 
 }  // namespace app

@@ -1,8 +1,13 @@
 #include "platform/application.h"
 
 #include <SDL.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,11 +19,39 @@ namespace {
 
 std::string SdlError() { return SDL_GetError(); }
 
-TApplication application;
+std::atomic<pid_t> boxOwner{0};  // the program's process while its message box shows
+
+// Runs in each child right after fork, where only plain system calls are
+// safe: SDL's message box is a forked child, which must end with the program.
+void EndWithBoxOwner() {
+  const pid_t owner = boxOwner.load();
+  if (owner == 0) return;
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != owner) _exit(1);  // the owner ended before that took effect
+}
+
+// Shows SDL's box, or returns false.  Meanwhile SIGINT and SIGTERM end the
+// program and the box at once (SDL's handlers only queue a quit event, which
+// the box never reads); a signal ignored since the start stays ignored.
+bool ShowBoxEndedBySignals(const std::string& title, const std::string& message) {
+  [[maybe_unused]] static const int registered = pthread_atfork(nullptr, nullptr, EndWithBoxOwner);
+  constexpr int kEnding[2] = {SIGINT, SIGTERM};
+  struct sigaction previous[2], byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  for (int i = 0; i < 2; ++i) {
+    sigaction(kEnding[i], nullptr, &previous[i]);
+    if (previous[i].sa_handler != SIG_IGN) sigaction(kEnding[i], &byDefault, nullptr);
+  }
+  boxOwner = getpid();
+  const bool shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), nullptr) == 0;
+  boxOwner = 0;
+  for (int i = 0; i < 2; ++i) sigaction(kEnding[i], &previous[i], nullptr);
+  return shown;
+}
 
 }  // namespace
 
-TApplication* const Application = &application;
+TApplication* const Application = new TApplication;
 
 TApplication::TApplication() : TComponent(nullptr) {}
 
@@ -53,6 +86,7 @@ void TApplication::Initialize() {
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", WindowClass.c_str(), 1);
 
   platform::TolerateWakeupsOfClosedWindows();
+  platform::EndProcessWhenDisplayIsLost(Title);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     throw Exception("Cannot open a window: " + SdlError());
   }
@@ -107,23 +141,19 @@ TForm* TApplication::FormOfWindow(std::uint32_t windowId) const {
 }
 
 void TApplication::Dispatch(const SDL_Event& event) {
+  std::uint32_t windowId = 0;
   switch (event.type) {
     case SDL_QUIT:  // the last window closed, or the session asked us to end
       Terminate();
       return;
-    case SDL_WINDOWEVENT:
-      if (TForm* form = FormOfWindow(event.window.windowID)) form->HandleEvent(event);
-      return;
-    case SDL_KEYDOWN:
-      if (TForm* form = FormOfWindow(event.key.windowID)) form->HandleEvent(event);
-      return;
+    case SDL_WINDOWEVENT: windowId = event.window.windowID; break;
+    case SDL_KEYDOWN: windowId = event.key.windowID; break;
     case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP:
-      if (TForm* form = FormOfWindow(event.button.windowID)) form->HandleEvent(event);
-      return;
+    case SDL_MOUSEBUTTONUP: windowId = event.button.windowID; break;
     case SDL_SYSWMEVENT: platform::NoteForeignWindowEvent(*event.syswm.msg); return;
     default: return;
   }
+  if (TForm* form = FormOfWindow(windowId)) form->HandleEvent(event);
 }
 
 void TApplication::PresentChangedForms() {
@@ -146,10 +176,18 @@ platform::DesktopScreen TApplication::Desktop() const {
   return screen;
 }
 
+std::string TApplication::VideoDriver() const { return initialized_ ? SDL_GetCurrentVideoDriver() : ""; }
+
+bool TApplication::ShowsOnScreen() const {
+  const std::string driver = VideoDriver();
+  return initialized_ && driver != "dummy" && driver != "evdev" && driver != "offscreen";
+}
+
 void TApplication::ShowException(const Exception* exception) {
   const std::string& message = exception->Message();
   const std::string title = Title + " - error";
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), nullptr) != 0) {
-    std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
-  }
+  // SDL would show its box over X11 whatever driver runs; under one that
+  // draws nowhere, the message must not appear where the program did not.
+  if ((!initialized_ || ShowsOnScreen()) && ShowBoxEndedBySignals(title, message)) return;
+  std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
 }

@@ -59,19 +59,31 @@ class TApplication : public TComponent {
   // Read once Initialize has started the display.
   platform::DesktopScreen Desktop() const;
 
+  // The video driver Initialize started ("x11", ...), empty before; and
+  // whether it puts windows on a screen, which SDL's dummy, evdev and
+  // offscreen drivers do not (SDL_VIDEODRIVER may still pick them).
+  std::string VideoDriver() const;
+  bool ShowsOnScreen() const;
+
   // Shows the message in a message box titled "<Title> - error"; when no box
-  // can be shown, prints it on stderr.
+  // can be shown, or the driver started shows nothing on a screen, prints it
+  // on stderr.  SIGINT and SIGTERM end the program and the box at once.
   void ShowException(const Exception* exception);
+
+  // Frees the forms and closes the display, as the destructor does; the
+  // program calls it, since the global Application is never destroyed.
+  void Shutdown();
 
  private:
   void Dispatch(const SDL_Event& event);
   TForm* FormOfWindow(std::uint32_t windowId) const;
   void PresentChangedForms();
-  void Shutdown();
 
   TForm* mainForm_ = nullptr;
   bool initialized_ = false;
   bool terminated_ = false;
 };
 
+// Made before main and never destroyed: a static destructor would close
+// windows over a display connection that may already be gone.
 extern TApplication* const Application;

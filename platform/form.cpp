@@ -96,39 +96,33 @@ bool TForm::Visible() const { return window_ != nullptr && window_->shown; }
 std::uint32_t TForm::WindowId() const { return window_ != nullptr ? SDL_GetWindowID(window_->handle) : 0; }
 
 void TForm::Show() {
-  if (window_ != nullptr) {
-    if (!window_->shown) {
-      SDL_ShowWindow(window_->handle);
-      window_->shown = true;
-      Present();
-    }
-    return;
-  }
-  auto window = std::make_unique<Window>();
-  if (Presentation.kind == platform::Presentation::kForeignWindow) {
-    // Another program owns the window: it is neither shown nor decorated here.
-    window->handle = platform::AdoptForeignWindow(Presentation.foreignWindow);
-    if (window->handle == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
-    window_ = std::move(window);
-    AttachSurface();
-  } else {
-    const bool sizeable = BorderStyle == bsSizeable;
-    const int scale = WindowScale();
-    Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
-    if (Presentation.kind == platform::Presentation::kFullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    window->handle = SDL_CreateWindow(Caption.c_str(), Left * scale, Top * scale, ClientWidth * scale,
-                                      ClientHeight * scale, flags);
-    if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
+  if (Visible()) return;
+  const bool foreign = Presentation.kind == platform::Presentation::kForeignWindow;
+  if (window_ == nullptr) {
+    auto window = std::make_unique<Window>();
+    if (foreign) {
+      // Another program owns the window: it is neither shown nor decorated here.
+      window->handle = platform::AdoptForeignWindow(Presentation.foreignWindow);
+      if (window->handle == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
+    } else {
+      const bool sizeable = BorderStyle == bsSizeable;
+      const int scale = WindowScale();
+      Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
+      if (Presentation.kind == platform::Presentation::kFullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+      window->handle = SDL_CreateWindow(Caption.c_str(), Left * scale, Top * scale, ClientWidth * scale,
+                                        ClientHeight * scale, flags);
+      if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
 
-    SetIcon(window->handle);
-    platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
-                                               .minimize = BorderIcons.contains(biMinimize),
-                                               .maximize = BorderIcons.contains(biMaximize),
-                                               .sizeable = sizeable});
+      SetIcon(window->handle);
+      platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
+                                                 .minimize = BorderIcons.contains(biMinimize),
+                                                 .maximize = BorderIcons.contains(biMaximize),
+                                                 .sizeable = sizeable});
+    }
     window_ = std::move(window);
     AttachSurface();
-    SDL_ShowWindow(window_->handle);
   }
+  if (!foreign) SDL_ShowWindow(window_->handle);
   window_->shown = true;
   Present();
 }

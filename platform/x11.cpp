@@ -8,18 +8,16 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
-#if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/Xresource.h>
-#endif
 
 namespace platform {
 
-void SetFrameButtons([[maybe_unused]] SDL_Window* window, [[maybe_unused]] const FrameButtons& buttons) {
-#if defined(SDL_VIDEO_DRIVER_X11)
+void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
@@ -57,10 +55,8 @@ void SetFrameButtons([[maybe_unused]] SDL_Window* window, [[maybe_unused]] const
   XChangeProperty(display, info.info.x11.window, motifHints, motifHints, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(hints), 5);
   XFlush(display);
-#endif
 }
 
-#if defined(SDL_VIDEO_DRIVER_X11)
 namespace {
 
 XErrorHandler previousErrorHandler = nullptr;
@@ -86,18 +82,27 @@ int IgnoreRefusedWakeups(Display* display, XErrorEvent* error) {
   return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
 }
 
-}  // namespace
-#endif
+// A plain array, so that nothing the handler reads is ever destroyed.
+char lostDisplayProgram[64] = "";
 
-void TolerateWakeupsOfClosedWindows() {
-#if defined(SDL_VIDEO_DRIVER_X11)
-  XErrorHandler previous = XSetErrorHandler(IgnoreRefusedWakeups);
-  if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
-#endif
+int EndOnLostDisplay(Display* display) {
+  std::fprintf(stderr, "%s: lost the connection to the display %s\n", lostDisplayProgram, DisplayString(display));
+  std::_Exit(1);
 }
 
-SDL_Window* AdoptForeignWindow([[maybe_unused]] unsigned long window) {
-#if defined(SDL_VIDEO_DRIVER_X11)
+}  // namespace
+
+void TolerateWakeupsOfClosedWindows() {
+  XErrorHandler previous = XSetErrorHandler(IgnoreRefusedWakeups);
+  if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
+}
+
+void EndProcessWhenDisplayIsLost(const std::string& programName) {
+  std::snprintf(lostDisplayProgram, sizeof lostDisplayProgram, "%s", programName.c_str());
+  XSetIOErrorHandler(EndOnLostDisplay);
+}
+
+SDL_Window* AdoptForeignWindow(unsigned long window) {
   // Left alone, SDL would mark the window as a place to drop files on.
   SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
   SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
@@ -140,31 +145,18 @@ SDL_Window* AdoptForeignWindow([[maybe_unused]] unsigned long window) {
     return nullptr;
   }
   return adopted;
-#else
-  SDL_SetError("drawing in another program's window needs X11");
-  return nullptr;
-#endif
 }
 
-void NoteForeignWindowEvent([[maybe_unused]] const SDL_SysWMmsg& message) {
-#if defined(SDL_VIDEO_DRIVER_X11)
+void NoteForeignWindowEvent(const SDL_SysWMmsg& message) {
   if (message.subsystem != SDL_SYSWM_X11 || foreignWindow == 0) return;
   const XEvent& event = message.msg.x11.event;
   if (event.type == DestroyNotify && event.xdestroywindow.window == foreignWindow) foreignWindowGone = true;
-#endif
 }
 
-bool ForeignWindowGone() {
-#if defined(SDL_VIDEO_DRIVER_X11)
-  return foreignWindowGone;
-#else
-  return false;
-#endif
-}
+bool ForeignWindowGone() { return foreignWindowGone; }
 
 std::string XftDpi() {
   std::string dpi;
-#if defined(SDL_VIDEO_DRIVER_X11)
   // A connection of our own: SDL lends its one only through a window.
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return dpi;
@@ -178,7 +170,6 @@ std::string XftDpi() {
     }
   }
   XCloseDisplay(display);
-#endif
   return dpi;
 }
 

@@ -33,10 +33,16 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
 // just before it closes its connections, which is when the refusal is read.
 void TolerateWakeupsOfClosedWindows();
 
-// Makes an SDL window of the X11 window `window` (0: the root window),
-// which another program made and keeps: the window follows its size changes and exposures, takes
-// no input from it, and never shows, hides or decorates it.  Returns nullptr
-// with SDL's error set when there is no such window.
+// From now on a broken display connection ends the process at once with
+// status 1 and one line, "<program>: lost the connection to the display
+// NAME".  Xlib's own handler calls exit(), whose static destructors would
+// tear windows down over the dead connection, where SDL can wait forever.
+void EndProcessWhenDisplayIsLost(const std::string& programName);
+
+// Makes an SDL window of the X11 window `window` (0: the root window), which
+// another program made and keeps: the window follows its size changes and
+// exposures, takes no input from it, and never shows, hides or decorates it.
+// Returns nullptr with SDL's error set when there is no such window.
 SDL_Window* AdoptForeignWindow(unsigned long window);
 
 // Whether the adopted window is gone: destroyed, as `message` or an X error

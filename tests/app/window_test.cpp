@@ -5,33 +5,24 @@
 // picture and without a display.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <numeric>
-#include <optional>
 #include <regex>
 #include <set>
 #include <sstream>
-#include <stdexcept>
 #include <thread>
 #include <tuple>
 
 #include "drawing/canvas.h"
 #include "imaging/image_files.h"
-#include "tests/support/process.h"
-#include "tests/support/scratch_folder.h"
-
-// Xlib's macros (None, Bool, Status) clash with names in the headers above.
+// After the headers above: Xlib's macros (None, Bool, Status) clash with
+// names in them.
+#include "tests/support/x_session.h"
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -40,174 +31,13 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using support::ChildProcess;
 using support::Clock;
+using support::DisplayNameOf;
+using support::Launch;
 using support::ReadFile;
+using support::Rect;
 using support::ScratchFolder;
 using support::WaitUntil;
-
-std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
-
-// Starts a copy of `program` with `args`, kept in a folder of its own, from
-// another empty folder (it must find everything inside itself), with
-// `display` as its only display or none at all and `settings` (NAME=value)
-// in its environment; its stdout and stderr go to folder/stdout.txt and
-// folder/stderr.txt.
-ChildProcess Launch(const fs::path& program, const fs::path& folder, const std::string& display,
-                    const std::vector<std::string>& args = {}, const std::vector<std::string>& settings = {}) {
-  fs::create_directories(folder / "bin");
-  fs::create_directories(folder / "home");
-  const fs::path copy = folder / "bin" / program.filename();
-  fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
-  std::vector<std::string> argv{"env", "-C", (folder / "home").string(), "-u", "WAYLAND_DISPLAY",
-                                "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY",
-                                "-u", "GDK_SCALE", "-u", "XSCREENSAVER_WINDOW"};
-  if (!display.empty()) argv.push_back("DISPLAY=" + display);
-  argv.insert(argv.end(), settings.begin(), settings.end());
-  argv.push_back(copy.string());
-  argv.insert(argv.end(), args.begin(), args.end());
-  return ChildProcess(argv, folder / "stderr.txt", folder / "stdout.txt");
-}
-
-using Rect = std::array<int, 4>;  // left, top, width, height
-
-class XSession {
- public:
-  // Xvfb, 1280 x 1024 (or `size`) at 24 bits, on the first free display
-  // number.
-  explicit XSession(const std::string& size = "1280x1024") {
-    int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-    server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                             size + "x24", "-nolisten", "tcp", "-noreset"},
-                    Scratch() / "xvfb.log");
-    close(fds[1]);
-    // Xvfb writes its number in one small write once it takes connections.
-    char number[16] = {};
-    pollfd ready{fds[0], POLLIN, 0};
-    if (poll(&ready, 1, 15'000) == 1 && read(fds[0], number, sizeof number - 1) > 0)
-      display_ = XOpenDisplay(DisplayNameOf(displayNumber_ = std::atoi(number)).c_str());
-    close(fds[0]);
-    if (display_ == nullptr) throw std::runtime_error("Xvfb did not start: " + ReadFile(Scratch() / "xvfb.log"));
-    // Windows vanish while the tests walk the tree; Xlib's default handler
-    // would end the test process for that.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  }
-  ~XSession() {
-    if (display_ != nullptr) XCloseDisplay(display_);
-  }
-
-  int DisplayNumber() const { return displayNumber_; }
-  std::string DisplayName() const { return DisplayNameOf(displayNumber_); }
-  Display* Dpy() const { return display_; }
-  const fs::path& Scratch() const { return scratch_.path(); }
-
-  // Starts openbox and waits until it manages the screen.
-  void StartWindowManager() {
-    windowManager_.emplace(std::vector<std::string>{"env", "DISPLAY=" + DisplayName(), "openbox", "--sm-disable"},
-                           Scratch() / "openbox.log");
-    if (!WaitUntil([&] { return !Cardinals(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK").empty(); },
-                   10s))
-      throw std::runtime_error("openbox did not start: " + ReadFile(Scratch() / "openbox.log"));
-  }
-
-  // Every viewable window with a title, at any depth (a window manager
-  // reparents clients into its frames).
-  std::vector<std::pair<Window, std::string>> TitledWindows() {
-    std::vector<std::pair<Window, std::string>> out;
-    XGrabServer(display_);  // a consistent picture of the tree
-    CollectTitled(DefaultRootWindow(display_), out);
-    XUngrabServer(display_);
-    XSync(display_, False);
-    return out;
-  }
-
-  Rect ClientRectOnScreen(Window window) {
-    XWindowAttributes attributes{};
-    XGetWindowAttributes(display_, window, &attributes);
-    Rect rect{0, 0, attributes.width, attributes.height};
-    Window child = 0;
-    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &rect[0], &rect[1], &child);
-    return rect;
-  }
-
-  // The window's pixels as the server holds them, 0x00RRGGBB, row-major.
-  std::vector<std::uint32_t> Grab(Window window) {
-    const Rect rect = ClientRectOnScreen(window);
-    std::vector<std::uint32_t> pixels;
-    XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(rect[2]), static_cast<unsigned>(rect[3]),
-                              AllPlanes, ZPixmap);
-    for (int y = 0; image != nullptr && y < rect[3]; ++y)
-      for (int x = 0; x < rect[2]; ++x)
-        pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
-    if (image != nullptr) XDestroyImage(image);
-    return pixels;
-  }
-
-  // A property's items: 8-bit ones as chars, 32-bit ones as longs, which is
-  // how Xlib hands them back.
-  template <typename Item>
-  std::vector<Item> Property(Window window, const char* name) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::vector<Item> items;
-    if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1 << 20, False,
-                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
-        data != nullptr && format == (sizeof(Item) == 1 ? 8 : 32))
-      items.assign(reinterpret_cast<const Item*>(data), reinterpret_cast<const Item*>(data) + count);
-    if (data != nullptr) XFree(data);
-    return items;
-  }
-  std::vector<long> Cardinals(Window window, const char* name) { return Property<long>(window, name); }
-
-  // Moves the pointer to (x, y) on the screen, then presses and releases a
-  // mouse button or, when `keys` are given, those keys together: pressed in
-  // order, released in reverse, as a user types Ctrl+Q.
-  void PointAndPress(int x, int y, unsigned button, const std::vector<KeySym>& keys = {}) {
-    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
-    if (keys.empty()) {
-      XTestFakeButtonEvent(display_, button, True, CurrentTime);
-      XTestFakeButtonEvent(display_, button, False, 50);
-    }
-    for (KeySym key : keys) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), True, CurrentTime);
-    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
-      XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, *key), False, 50);
-    XSync(display_, False);
-  }
-
-  // What a taskbar sends the window manager to close a window.
-  void AskWindowManagerToClose(Window window) {
-    // The last item says that the request comes from a pager or taskbar.
-    XEvent event{.xclient = {ClientMessage, 0, True, display_, window,
-                             XInternAtom(display_, "_NET_CLOSE_WINDOW", False), 32, {.l = {CurrentTime, 2}}}};
-    XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask,
-               &event);
-    XSync(display_, False);
-  }
-
- private:
-  void CollectTitled(Window window, std::vector<std::pair<Window, std::string>>& out) {
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display_, window, &root, &parent, &children, &count) == 0) return;
-    for (unsigned int i = 0; i < count; ++i) {
-      XWindowAttributes attributes;
-      if (XGetWindowAttributes(display_, children[i], &attributes) == 0 || attributes.map_state != IsViewable)
-        continue;
-      const auto title = Property<char>(children[i], "_NET_WM_NAME");
-      if (!title.empty()) out.emplace_back(children[i], std::string(title.begin(), title.end()));
-      CollectTitled(children[i], out);
-    }
-    if (children != nullptr) XFree(children);
-  }
-
-  ScratchFolder scratch_;
-  std::optional<ChildProcess> server_;
-  std::optional<ChildProcess> windowManager_;
-  int displayNumber_ = -1;
-  Display* display_ = nullptr;
-};
+using support::XSession;
 
 const fs::path kProgram = RAIN_PROGRAM;
 constexpr int kLeft = 250, kTop = 220, kWidth = 784, kHeight = 495;

@@ -1,6 +1,8 @@
 // The one way tests run a program: a child process, found through PATH when
-// its name has no slash, with its standard output and error in files.  It is
-// killed when it goes out of scope, so a failing test leaves nothing behind.
+// its name has no slash, with its standard output and error in files, and
+// SIGINT and SIGTERM at their defaults (a test run in the background would
+// otherwise pass on an ignored SIGINT).  It is killed when it goes out of
+// scope, so a failing test leaves nothing behind.
 
 #pragma once
 
@@ -49,7 +51,14 @@ class ChildProcess {
     posix_spawn_file_actions_init(&actions);
     if (!output.empty()) posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (!errors.empty()) posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int failed = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults), sigaddset(&defaults, SIGINT), sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const int failed = posix_spawnp(&pid_, args[0], &actions, &attributes, args.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) throw std::runtime_error("cannot start " + argv[0]);
   }

@@ -1,0 +1,206 @@
+// The real program in a private X server, for the tests that start it as a
+// user does and watch and handle it from outside as a user and a window
+// manager would: Xvfb and openbox, and what can be seen and done on that
+// screen.  Include it after the project's own headers: Xlib's macros (None,
+// Bool, Status) clash with names in them.
+
+#pragma once
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/process.h"
+#include "tests/support/scratch_folder.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+namespace support {
+
+inline std::string DisplayNameOf(int number) { return ":" + std::to_string(number); }
+
+// Starts a copy of `program` with `args`, kept in a folder of its own, from
+// another empty folder (it must find everything inside itself), with
+// `display` as its only display or none at all, and `environment`
+// (NAME=VALUE) added; its stdout and stderr go to folder/stdout.txt and
+// folder/stderr.txt.
+inline ChildProcess Launch(const std::filesystem::path& program, const std::filesystem::path& folder,
+                           const std::string& display, const std::vector<std::string>& args = {},
+                           const std::vector<std::string>& environment = {}) {
+  std::filesystem::create_directories(folder / "bin");
+  std::filesystem::create_directories(folder / "home");
+  const std::filesystem::path copy = folder / "bin" / program.filename();
+  std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
+  std::vector<std::string> argv{"env", "-C", (folder / "home").string(), "-u", "WAYLAND_DISPLAY",
+                                "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY",
+                                "-u", "GDK_SCALE", "-u", "XSCREENSAVER_WINDOW"};
+  if (!display.empty()) argv.push_back("DISPLAY=" + display);
+  argv.insert(argv.end(), environment.begin(), environment.end());
+  argv.push_back(copy.string());
+  argv.insert(argv.end(), args.begin(), args.end());
+  return ChildProcess(argv, folder / "stderr.txt", folder / "stdout.txt");
+}
+
+using Rect = std::array<int, 4>;  // left, top, width, height
+
+class XSession {
+ public:
+  // Xvfb, 1280 x 1024 (or `size`) at 24 bits, on the first free display
+  // number.
+  explicit XSession(const std::string& size = "1280x1024") {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+    server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                             size + "x24", "-nolisten", "tcp", "-noreset"},
+                    Scratch() / "xvfb.log");
+    close(fds[1]);
+    // Xvfb writes its number in one small write once it takes connections.
+    char number[16] = {};
+    pollfd ready{fds[0], POLLIN, 0};
+    if (poll(&ready, 1, 15'000) == 1 && read(fds[0], number, sizeof number - 1) > 0)
+      display_ = XOpenDisplay(DisplayNameOf(displayNumber_ = std::atoi(number)).c_str());
+    close(fds[0]);
+    if (display_ == nullptr) throw std::runtime_error("Xvfb did not start: " + ReadFile(Scratch() / "xvfb.log"));
+    // Windows vanish while the tests walk the tree; Xlib's default handler
+    // would end the test process for that.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  }
+  ~XSession() {
+    if (display_ != nullptr) XCloseDisplay(display_);
+  }
+
+  int DisplayNumber() const { return displayNumber_; }
+  std::string DisplayName() const { return DisplayNameOf(displayNumber_); }
+  Display* Dpy() const { return display_; }
+  const std::filesystem::path& Scratch() const { return scratch_.path(); }
+
+  // Ends the X server with `signal`, as a crash or the end of a session
+  // does.  This session's own connection closes first, while it still can.
+  void EndServer(int signal) {
+    XCloseDisplay(display_);
+    display_ = nullptr;
+    server_->Signal(signal);
+  }
+
+  // Starts openbox and waits until it manages the screen.
+  void StartWindowManager() {
+    windowManager_.emplace(std::vector<std::string>{"env", "DISPLAY=" + DisplayName(), "openbox", "--sm-disable"},
+                           Scratch() / "openbox.log");
+    if (!WaitUntil([&] { return !Cardinals(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK").empty(); },
+                   std::chrono::seconds(10)))
+      throw std::runtime_error("openbox did not start: " + ReadFile(Scratch() / "openbox.log"));
+  }
+
+  // Every viewable window with a title, at any depth (a window manager
+  // reparents clients into its frames).
+  std::vector<std::pair<Window, std::string>> TitledWindows() {
+    std::vector<std::pair<Window, std::string>> out;
+    XGrabServer(display_);  // a consistent picture of the tree
+    CollectTitled(DefaultRootWindow(display_), out);
+    XUngrabServer(display_);
+    XSync(display_, False);
+    return out;
+  }
+
+  Rect ClientRectOnScreen(Window window) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display_, window, &attributes);
+    Rect rect{0, 0, attributes.width, attributes.height};
+    Window child = 0;
+    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &rect[0], &rect[1], &child);
+    return rect;
+  }
+
+  // The window's pixels as the server holds them, 0x00RRGGBB, row-major.
+  std::vector<std::uint32_t> Grab(Window window) {
+    const Rect rect = ClientRectOnScreen(window);
+    std::vector<std::uint32_t> pixels;
+    XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(rect[2]), static_cast<unsigned>(rect[3]),
+                              AllPlanes, ZPixmap);
+    for (int y = 0; image != nullptr && y < rect[3]; ++y)
+      for (int x = 0; x < rect[2]; ++x)
+        pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
+    if (image != nullptr) XDestroyImage(image);
+    return pixels;
+  }
+
+  // A property's items: 8-bit ones as chars, 32-bit ones as longs, which is
+  // how Xlib hands them back.
+  template <typename Item>
+  std::vector<Item> Property(Window window, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<Item> items;
+    if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1 << 20, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data != nullptr && format == (sizeof(Item) == 1 ? 8 : 32))
+      items.assign(reinterpret_cast<const Item*>(data), reinterpret_cast<const Item*>(data) + count);
+    if (data != nullptr) XFree(data);
+    return items;
+  }
+  std::vector<long> Cardinals(Window window, const char* name) { return Property<long>(window, name); }
+
+  // Moves the pointer to (x, y) on the screen, then presses and releases a
+  // mouse button or, when `keys` are given, those keys together: pressed in
+  // order, released in reverse, as a user types Ctrl+Q.
+  void PointAndPress(int x, int y, unsigned button, const std::vector<KeySym>& keys = {}) {
+    XTestFakeMotionEvent(display_, -1, x, y, CurrentTime);
+    if (keys.empty()) {
+      XTestFakeButtonEvent(display_, button, True, CurrentTime);
+      XTestFakeButtonEvent(display_, button, False, 50);
+    }
+    for (KeySym key : keys) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), True, CurrentTime);
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key)
+      XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, *key), False, 50);
+    XSync(display_, False);
+  }
+
+  // What a taskbar sends the window manager to close a window.
+  void AskWindowManagerToClose(Window window) {
+    // The last item says that the request comes from a pager or taskbar.
+    XEvent event{.xclient = {ClientMessage, 0, True, display_, window,
+                             XInternAtom(display_, "_NET_CLOSE_WINDOW", False), 32, {.l = {CurrentTime, 2}}}};
+    XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    XSync(display_, False);
+  }
+
+ private:
+  void CollectTitled(Window window, std::vector<std::pair<Window, std::string>>& out) {
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display_, window, &root, &parent, &children, &count) == 0) return;
+    for (unsigned int i = 0; i < count; ++i) {
+      XWindowAttributes attributes;
+      if (XGetWindowAttributes(display_, children[i], &attributes) == 0 || attributes.map_state != IsViewable)
+        continue;
+      const auto title = Property<char>(children[i], "_NET_WM_NAME");
+      if (!title.empty()) out.emplace_back(children[i], std::string(title.begin(), title.end()));
+      CollectTitled(children[i], out);
+    }
+    if (children != nullptr) XFree(children);
+  }
+
+  ScratchFolder scratch_;
+  std::optional<ChildProcess> server_;
+  std::optional<ChildProcess> windowManager_;
+  int displayNumber_ = -1;
+  Display* display_ = nullptr;
+};
+
+}  // namespace support
