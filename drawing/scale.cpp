@@ -310,4 +310,25 @@ void FillOutside(const Surface& target, const Box& box, Pixel colour) {
   canvas.Rectangle(right, top, target.width, bottom);
 }
 
+ScaledView::ScaledView(int width, int height, Pixel background)
+    : width_(width), height_(height), view_(static_cast<std::size_t>(width) * height, background) {}
+
+Surface ScaledView::view() { return {view_.data(), width_, height_, width_}; }
+
+void ScaledView::Fit(const Surface& target) {
+  box_ = FitView(width_, height_, target.width, target.height).box;
+  FillOutside(target, box_, 0);
+  whole_ = true;
+}
+
+void ScaledView::Show(const Surface& target) {
+  if (whole_) {
+    PresentScaled(target, box_, view());
+    shown_ = view_;
+    whole_ = false;
+  } else {
+    PresentScaledChanges(target, box_, view(), {shown_.data(), width_, height_, width_});
+  }
+}
+
 }  // namespace drawing

@@ -8,6 +8,8 @@
 
 #pragma once
 
+#include <vector>
+
 #include "drawing/canvas.h"
 
 namespace drawing {
@@ -57,6 +59,33 @@ void PresentScaled(const Surface& target, const Box& box, const Surface& source)
 // source pixels in which something changed are written, to the target and to
 // `shown`; every other box is written whole, and `shown` copied whole.
 void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& shown);
+
+// A view painted off screen and shown fitted in a target of another size: a
+// window at a whole scale, a full screen, another program's window.
+class ScaledView {
+ public:
+  ScaledView(int width, int height, Pixel background);
+
+  // What the canvas paints: width x height pixels, kept between frames.
+  Surface view();
+  // Where the view lands in the target Fit last saw.
+  const Box& box() const { return box_; }
+
+  // The target is new or lost what it showed: fits the view into it anew and
+  // paints black around it; the next Show writes the whole box.
+  void Fit(const Surface& target);
+  // Shows the view in its box; after the first Show since Fit, only what
+  // changed since the last one (PresentScaledChanges).
+  void Show(const Surface& target);
+
+ private:
+  int width_;
+  int height_;
+  std::vector<Pixel> view_;
+  std::vector<Pixel> shown_;  // what the box shows, while `whole_` is false
+  Box box_;
+  bool whole_ = true;
+};
 
 // Paints every pixel of `target` outside `box` with `colour`.  Kept apart
 // from PresentScaled because the surround only changes when the target does,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <vector>
 
 #include "drawing/scale.h"
@@ -58,11 +59,8 @@ struct TForm::Window {
   // canvas paints here and each present converts into the surface.
   std::vector<Pixel> shadow;
   // The view, when the window does not show it pixel for pixel at its
-  // top-left corner, where each present puts it, and what the window shows
-  // of it since the last present.
-  std::vector<Pixel> view;
-  drawing::Box box;
-  std::vector<Pixel> onScreen;
+  // top-left corner.
+  std::optional<drawing::ScaledView> scaled;
   bool surroundChanged = true;  // present the whole surface, not just the box
   std::uint64_t presentedVersion = 0;
   bool shown = false;
@@ -165,12 +163,11 @@ void TForm::AttachSurface() {
   if (!CanvasCanPaintOn(surface)) window.shadow.resize(static_cast<std::size_t>(surface->w) * surface->h);
   const drawing::Surface target = window.Target();
   if (ShowsViewOffScreen()) {
-    if (window.view.empty()) {
-      window.view.assign(static_cast<std::size_t>(ClientWidth) * ClientHeight, background);
-      canvas_.Attach({window.view.data(), ClientWidth, ClientHeight, ClientWidth});
+    if (!window.scaled) {
+      window.scaled.emplace(ClientWidth, ClientHeight, background);
+      canvas_.Attach(window.scaled->view());
     }
-    window.box = drawing::FitView(ClientWidth, ClientHeight, target.width, target.height).box;
-    drawing::FillOutside(target, window.box, 0);
+    window.scaled->Fit(target);
   } else {
     canvas_.Attach(target);
     drawing::FillOutside(target, {}, background);
@@ -182,24 +179,16 @@ void TForm::AttachSurface() {
 void TForm::Present() {
   Window& window = *window_;
   for (int attempt = 0;; ++attempt) {
-    if (!window.view.empty()) {
-      const drawing::Surface view{window.view.data(), ClientWidth, ClientHeight, ClientWidth};
-      if (window.surroundChanged || window.onScreen.empty()) {
-        drawing::PresentScaled(window.Target(), window.box, view);
-        window.onScreen = window.view;
-      } else {
-        drawing::PresentScaledChanges(window.Target(), window.box, view,
-                                      {window.onScreen.data(), ClientWidth, ClientHeight, ClientWidth});
-      }
-    }
+    if (window.scaled) window.scaled->Show(window.Target());
     if (!window.shadow.empty()) {
       SDL_ConvertPixels(window.surface->w, window.surface->h, SDL_PIXELFORMAT_RGB888, window.shadow.data(),
                         window.surface->w * 4, window.surface->format->format, window.surface->pixels,
                         window.surface->pitch);
     }
     // Between changes of the surface only the view's box changes on it.
-    const SDL_Rect box{window.box.x, window.box.y, window.box.width, window.box.height};
-    const bool whole = window.surroundChanged || window.view.empty();
+    const drawing::Box fit = window.scaled ? window.scaled->box() : drawing::Box{};
+    const SDL_Rect box{fit.x, fit.y, fit.width, fit.height};
+    const bool whole = window.surroundChanged || !window.scaled;
     if ((whole ? SDL_UpdateWindowSurface(window.handle) : SDL_UpdateWindowSurfaceRects(window.handle, &box, 1)) == 0)
       break;
     // SDL invalidates the surface when the window changes; the next frame
