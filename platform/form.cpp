@@ -67,7 +67,7 @@ struct TForm::Window {
   bool placed = false;        // client area moved to Left, Top
   bool leftButtonDown = false;
 
-  drawing::Surface Target() const;
+  drawing::Surface Target();
 
   ~Window() {
     if (handle != nullptr) SDL_DestroyWindow(handle);
@@ -144,8 +144,8 @@ bool TForm::ShowsViewOffScreen() const {
 }
 
 // Where presents write: the window surface, or the shadow that stands for it.
-drawing::Surface TForm::Window::Target() const {
-  if (!shadow.empty()) return {const_cast<Pixel*>(shadow.data()), surface->w, surface->h, surface->w};
+drawing::Surface TForm::Window::Target() {
+  if (!shadow.empty()) return {shadow.data(), surface->w, surface->h, surface->w};
   return {static_cast<Pixel*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
 }
 
