@@ -71,8 +71,7 @@ TEST(CommandLineScreen, EachOptionSetsWhereTheAnimationIsShown) {
     return std::tuple(s.scale.value_or(0), s.fullScreen, s.root, s.windowId.value_or(0), parsed.options.lightning);
   };
   EXPECT_EQ(screen({}), std::tuple(0, false, false, 0ul, true));
-  EXPECT_EQ(screen({"--scale", "4"}), std::tuple(4, false, false, 0ul, true));
-  EXPECT_EQ(screen({"--scale=1"}), std::tuple(1, false, false, 0ul, true));
+  EXPECT_EQ(screen({"--scale=4"}), std::tuple(4, false, false, 0ul, true));
   EXPECT_EQ(screen({"--fullscreen"}), std::tuple(0, true, false, 0ul, true));
   EXPECT_EQ(screen({"--root", "--no-lightning"}), std::tuple(0, false, true, 0ul, false));
   EXPECT_EQ(screen({"--window-id", "0x2a00007"}), std::tuple(0, false, false, 0x2a00007ul, true));

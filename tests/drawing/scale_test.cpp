@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <sstream>
-#include <tuple>
 #include <vector>
 
 #include "drawing/scale.h"
@@ -123,36 +121,5 @@ INSTANTIATE_TEST_SUITE_P(Boxes, PresentScaledTest, ::testing::Values(
     PresentCase{"AtTheEndsOfTheIntRange", 12, 8, {INT_MAX - 10, INT_MIN, 100, 100}},
     PresentCase{"HugeAroundTheTarget", 12, 8, {-1000000000, -1000000000, 2000000001, 2000000001}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// The view a window keeps: fitted into each new target with black around it,
-// and every Show leaves the box showing the view as it is, changed or not,
-// after a Fit whatever the box held.
-TEST(ScaledView, ShowsTheViewAsItIsInEveryTargetItIsFittedTo) {
-  drawing::ScaledView scaled(kWidth, kHeight, 0x123456);
-  const drawing::Surface view = scaled.view();
-  const std::vector<Pixel> picture = FPicture();
-  for (int y = 0; y < kHeight; ++y) std::copy_n(&picture[y * kStride], kWidth, view.pixels + y * view.stride);
-  // The first and the last take the bands that bypass the cache.
-  for (const auto& [width, height, stride] : {std::tuple{34, 20, 36}, {33, 20, 33}, {9, 8, 9}, {34, 20, 36}}) {
-    std::vector<Pixel> pixels(stride * height, 0xABCDEFu);
-    const drawing::Surface target{pixels.data(), width, height, stride};
-    scaled.Fit(target);
-    const Box box = scaled.box();
-    EXPECT_EQ(box, drawing::FitView(kWidth, kHeight, width, height).box);
-    for (int frame = 0; frame < 3; ++frame) {
-      view.pixels[frame * 5] ^= 0xFFFFFFu;  // a change in each frame
-      scaled.Show(target);
-      for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-          const bool inBox = x >= box.x && y >= box.y && x < box.x + box.width && y < box.y + box.height;
-          const Pixel want = inBox ? view.pixels[(y - box.y) * kHeight / box.height * view.stride +
-                                                 (x - box.x) * kWidth / box.width]
-                                   : 0;
-          ASSERT_EQ(pixels[y * stride + x], want) << width << "x" << height << " frame " << frame << " at " << x
-                                                 << "," << y;
-        }
-    }
-  }
-}
 
 }  // namespace
