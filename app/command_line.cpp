@@ -1,6 +1,8 @@
 #include "app/command_line.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <set>
 
@@ -9,19 +11,6 @@ namespace app {
 namespace {
 
 constexpr const char* ProgramName = "rainstorm";
-
-constexpr Option Options[] = {
-    {"--help", "", "print this help and exit",
-     [](CommandLine& line, std::string_view) {
-       line.help = true;
-       return std::string();
-     }},
-    {"--version", "", "print the program's name and version and exit",
-     [](CommandLine& line, std::string_view) {
-       line.version = true;
-       return std::string();
-     }},
-};
 
 // An argument as an error message quotes it: on one line, and short, however
 // long or strange the argument.
@@ -34,6 +23,61 @@ std::string Shown(std::string_view arg) {
   for (char c : arg.substr(0, cut)) shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
   return shown + (cut < arg.size() ? "...'" : "'");
 }
+
+// The options that say where the animation is shown exclude each other.
+std::string OnlyScreenOption(const CommandLine& line, std::string_view name) {
+  const ScreenOptions& screen = line.screen;
+  const char* other = screen.scale       ? "--scale"
+                      : screen.fullScreen ? "--fullscreen"
+                      : screen.root       ? "--root"
+                      : screen.windowId   ? "--window-id"
+                                          : nullptr;
+  return other == nullptr ? std::string() : std::string(name) + " cannot be combined with " + other;
+}
+
+constexpr Option Options[] = {
+    {"--help", "", "print this help and exit",
+     [](CommandLine& line, std::string_view) {
+       line.help = true;
+       return std::string();
+     }},
+    {"--version", "", "print the program's name and version and exit",
+     [](CommandLine& line, std::string_view) {
+       line.version = true;
+       return std::string();
+     }},
+    {"--scale", "N", "show the window N times its size (1 to 4; default: the desktop's)",
+     [](CommandLine& line, std::string_view value) {
+       if (std::string error = OnlyScreenOption(line, "--scale"); !error.empty()) return error;
+       if (value.size() != 1 || value[0] < '1' || value[0] > '0' + kMaxWindowScale)
+         return "--scale needs a whole number from 1 to " + std::to_string(kMaxWindowScale) + ", not " + Shown(value);
+       line.screen.scale = value[0] - '0';
+       return std::string();
+     }},
+    {"--fullscreen", "", "cover the screen; Escape ends the program",
+     [](CommandLine& line, std::string_view) {
+       if (std::string error = OnlyScreenOption(line, "--fullscreen"); !error.empty()) return error;
+       line.screen.fullScreen = true;
+       return std::string();
+     }},
+    {"--root", "", "draw in the screensaver's window, or else the root window",
+     [](CommandLine& line, std::string_view) {
+       if (std::string error = OnlyScreenOption(line, "--root"); !error.empty()) return error;
+       line.screen.root = true;
+       return std::string();
+     }},
+    {"--window-id", "ID", "draw in the X11 window ID (decimal or 0x-hex)",
+     [](CommandLine& line, std::string_view value) {
+       if (std::string error = OnlyScreenOption(line, "--window-id"); !error.empty()) return error;
+       line.screen.windowId = ParseWindowId(value);
+       return line.screen.windowId ? std::string() : "--window-id needs a window id, not " + Shown(value);
+     }},
+    {"--no-lightning", "", "never flash the sky with lightning; the rain stays the same",
+     [](CommandLine& line, std::string_view) {
+       line.lightning = false;
+       return std::string();
+     }},
+};
 
 ParsedCommandLine Failure(std::string message) {
   ParsedCommandLine parsed;
@@ -91,7 +135,8 @@ std::string Usage() {
 
   std::string text = "Usage: " + std::string(ProgramName) + " [OPTION]...\n"
                      "Shows rain falling in a window until the window is closed\n"
-                     "or Ctrl+Q or Ctrl+W is pressed in it.\n\n";
+                     "or Ctrl+Q or Ctrl+W is pressed in it.  In another program's\n"
+                     "window it runs until SIGTERM or SIGINT, or until that window goes.\n\n";
   for (const Option& option : Options) {
     const std::string left = spelling(option);
     text += "  " + left + std::string(width - left.size() + 2, ' ') + std::string(option.help) + "\n";
@@ -102,11 +147,21 @@ std::string Usage() {
 
 std::string VersionLine() { return std::string(ProgramName) + " " RAIN_VERSION; }
 
-int RunCommandLine(std::span<const std::string> args, int (*program)()) {
+std::optional<unsigned long> ParseWindowId(std::string_view text) {
+  const bool hex = text.starts_with("0x") || text.starts_with("0X");
+  const std::string_view digits = hex ? text.substr(2) : text;
+  std::uint64_t id = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), id, hex ? 16 : 10);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || id == 0 || id > 0xFFFFFFFFu)
+    return std::nullopt;
+  return static_cast<unsigned long>(id);
+}
+
+int RunCommandLine(std::span<const std::string> args, int (*program)(const CommandLine&)) {
   const ParsedCommandLine parsed = ParseCommandLine(args);
   std::string text;
   switch (parsed.action) {
-    case ParsedCommandLine::Action::Run: return program();
+    case ParsedCommandLine::Action::Run: return program(parsed.options);
     case ParsedCommandLine::Action::UsageError:
       std::fprintf(stderr, "%s: %s (try %s --help)\n", ProgramName, parsed.error.c_str(), ProgramName);
       return 2;

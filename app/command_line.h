@@ -4,16 +4,30 @@
 
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 namespace app {
 
+// Where the animation is shown; at most one of these is given.
+struct ScreenOptions {
+  std::optional<int> scale;               // --scale N: a window N times its size
+  bool fullScreen = false;                // --fullscreen
+  bool root = false;                      // --root: the screensaver's window or the root window
+  std::optional<unsigned long> windowId;  // --window-id ID: another program's window
+};
+
+// The largest scale a window may be asked for.
+constexpr int kMaxWindowScale = 4;
+
 // What the options ask for.  Every option sets its own field.
 struct CommandLine {
   bool help = false;
   bool version = false;
+  ScreenOptions screen;
+  bool lightning = true;  // false: --no-lightning
 };
 
 // One row of the option table.
@@ -49,9 +63,13 @@ std::string Usage();
 // What --version prints: "rainstorm 1.0.0".
 std::string VersionLine();
 
+// An X11 window id written in decimal or as 0x-hex: a whole number from 1
+// to 0xFFFFFFFF with nothing around it.  Nothing for anything else.
+std::optional<unsigned long> ParseWindowId(std::string_view text);
+
 // Runs the program as `args` ask: prints the help or the version to stdout
 // (0, or 1 when stdout cannot take it), or one line with a hint to stderr
-// (2), or runs `program` and returns its status.
-int RunCommandLine(std::span<const std::string> args, int (*program)());
+// (2), or runs `program` with the options and returns its status.
+int RunCommandLine(std::span<const std::string> args, int (*program)(const CommandLine&));
 
 }  // namespace app

@@ -1,8 +1,10 @@
 #include "app/entry.h"
 
+#include <cstdlib>
 #include <exception>
 
 #include "app/main.h"
+#include "app/screen.h"
 #include "platform/application.h"
 
 namespace app {
@@ -36,12 +38,27 @@ int GuardedEntry(const EntrySteps& steps, const std::function<void(const Excepti
   return 1;
 }
 
-int ProgramEntry() {
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+}  // namespace
+
+int ProgramEntry(const CommandLine& options) {
   const int status = GuardedEntry({[] {
                                      Application->Initialize();
                                      RequireScreen();
                                    },
-                                   [] { Application->CreateForm(&fMain); },
+                                   [&] {
+                                     Application->CreateForm(&fMain);
+                                     rain->lightning = options.lightning;
+                                     fMain->Presentation = ChoosePresentation(
+                                         options.screen, Environment("GDK_SCALE"), Environment("XSCREENSAVER_WINDOW"),
+                                         Application->Desktop(), fMain->ClientWidth, fMain->ClientHeight);
+                                   },
                                    [] { Application->Run(); }},
                                   [](const Exception& exception) { Application->ShowException(&exception); });
   // The windows and the display go here, where the display is known to be

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "app/command_line.h"
 #include "drawing/exception.h"
 
 namespace app {
@@ -21,7 +22,8 @@ struct EntrySteps {
 // its own text (what()) where it has one, else with the empty message.
 int GuardedEntry(const EntrySteps& steps, const std::function<void(const Exception&)>& show);
 
-// The entry of the real program, over the global Application.
-int ProgramEntry();
+// The entry of the real program, over the global Application: shows the
+// main window where `options` ask.
+int ProgramEntry(const CommandLine& options);
 
 }  // namespace app

@@ -257,7 +257,7 @@ class MedianReporter : public benchmark::ConsoleReporter {
                 "  it is built with %s.\n",
                 present2 * 64 / 1e4, present3 * 64 / 1e4,
 #if defined(__SSE2__)
-                "SSE2 shuffles for 2x to 4x, rows repeated with memcpy"
+                "SSE2 shuffles for 2x to 4x, each band of N rows written at once past the cache"
 #else
                 "portable loops, rows repeated with memcpy"
 #endif

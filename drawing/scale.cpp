@@ -75,7 +75,7 @@ void ExpandUnchecked(Pixel* out, const Pixel* in, int count) {
   for (; i + 4 <= count; i += 4, out += 4 * N) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
     auto* to = reinterpret_cast<__m128i*>(out);
-    if constexpr (N == 2) {
+  if constexpr (N == 2) {
       _mm_storeu_si128(to, _mm_unpacklo_epi32(v, v));      // a a b b
       _mm_storeu_si128(to + 1, _mm_unpackhi_epi32(v, v));  // c c d d
     } else if constexpr (N == 3) {
@@ -92,6 +92,89 @@ void ExpandUnchecked(Pixel* out, const Pixel* in, int count) {
 #endif
   for (; i < count; ++i, out += N) std::fill_n(out, N, in[i]);
 }
+
+#if defined(__SSE2__)
+// The N rows of a band of N x N blocks at once, with stores that bypass the
+// cache.  A scaled frame is several times larger than the cache can keep for
+// long, and the X server reads it from memory anyway: written through the
+// cache, every line would first be read, and the frame would push the view
+// and the picture, which the next frame needs, out of the cache.  Every
+// row must start on a 16-byte boundary.
+template <int N>
+void StreamBlocksUnchecked(Pixel* out, std::ptrdiff_t stride, __m128i v) {
+  static_assert(N >= 2 && N <= 4);
+  __m128i parts[N];
+  if constexpr (N == 2) {
+    parts[0] = _mm_unpacklo_epi32(v, v);
+    parts[1] = _mm_unpackhi_epi32(v, v);
+  } else if constexpr (N == 3) {
+    parts[0] = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 0, 0));
+    parts[1] = _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 2, 1, 1));
+    parts[2] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 2));
+  } else {
+    parts[0] = _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 0, 0, 0));
+    parts[1] = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 1, 1, 1));
+    parts[2] = _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 2, 2, 2));
+    parts[3] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+  }
+  for (int row = 0; row < N; ++row) {
+    auto* to = reinterpret_cast<__m128i*>(out + row * stride);
+    for (int part = 0; part < N; ++part) _mm_stream_si128(to + part, parts[part]);
+  }
+}
+
+// `shown`, when not null, is what the band shows now: runs of eight source
+// pixels equal to it are skipped, the others are written there too.
+template <int N>
+void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel* in, Pixel* shown, int count) {
+  const auto load = [](const Pixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  int i = 0;
+  for (; i + 8 <= count; i += 8, out += 8 * N) {
+    const __m128i low = load(in + i);
+    const __m128i high = load(in + i + 4);
+    if (shown != nullptr) {
+      const __m128i same =
+          _mm_and_si128(_mm_cmpeq_epi32(low, load(shown + i)), _mm_cmpeq_epi32(high, load(shown + i + 4)));
+      if (_mm_movemask_epi8(same) == 0xFFFF) continue;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + i), low);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + i + 4), high);
+    }
+    StreamBlocksUnchecked<N>(out, stride, low);
+    StreamBlocksUnchecked<N>(out + 4 * N, stride, high);
+  }
+  if (shown != nullptr) std::copy(in + i, in + count, shown + i);
+  for (; i + 4 <= count; i += 4, out += 4 * N) StreamBlocksUnchecked<N>(out, stride, load(in + i));
+  for (; i < count; ++i, out += N)
+    for (int row = 0; row < N; ++row) std::fill_n(out + row * stride, N, in[i]);
+}
+
+// Whether the visible part of a box N times the source is whole blocks whose
+// rows all start on 16-byte boundaries, as a centred view on a window of an
+// even width has them; the streamed bands need that.
+bool StreamsWholeBands(const Surface& target, const Box& box, const Surface& source, Span cols, Span rows) {
+  const int n = box.width / source.width;
+  const auto start = reinterpret_cast<std::uintptr_t>(At(target, box.x + cols.lo, box.y + rows.lo));
+  return n >= 2 && n <= 4 && box.width == n * source.width && box.height == n * source.height &&
+         cols.lo % n == 0 && cols.hi % n == 0 && rows.lo % n == 0 && rows.hi % n == 0 && start % 16 == 0 &&
+         (static_cast<std::size_t>(target.stride) * sizeof(Pixel)) % 16 == 0;
+}
+
+void PresentBandsStreamedUnchecked(const Surface& target, const Box& box, const Surface& source,
+                                   const Surface* shown, Span cols, Span rows) {
+  const int n = box.width / source.width;
+  for (int y = rows.lo; y < rows.hi; y += n) {
+    Pixel* out = At(target, box.x + cols.lo, box.y + y);
+    const Pixel* in = At(source, cols.lo / n, y / n);
+    Pixel* was = shown != nullptr ? At(*shown, cols.lo / n, y / n) : nullptr;
+    const int count = cols.size() / n;
+    if (n == 2) ExpandBandStreamedUnchecked<2>(out, target.stride, in, was, count);
+    if (n == 3) ExpandBandStreamedUnchecked<3>(out, target.stride, in, was, count);
+    if (n == 4) ExpandBandStreamedUnchecked<4>(out, target.stride, in, was, count);
+  }
+  // The streamed stores are all done before anyone reads the target.
+  _mm_sfence();
+}
+#endif
 
 void ExpandUnchecked(Pixel* out, const Pixel* in, int count, int n) {
   switch (n) {
@@ -175,14 +258,35 @@ ViewFit FitView(int viewWidth, int viewHeight, int areaWidth, int areaHeight) {
   return {{(areaWidth - width) / 2, (areaHeight - height) / 2, width, height}, std::max(scale, 0)};
 }
 
-void PresentScaled(const Surface& target, const Box& box, const Surface& source) {
+namespace {
+
+void PresentScaledChecked(const Surface& target, const Box& box, const Surface& source, const Surface* shown) {
   if (source.width <= 0 || source.height <= 0) return;
   const Span cols = Visible(box.x, box.width, target.width);
   const Span rows = Visible(box.y, box.height, target.height);
   if (cols.empty() || rows.empty()) return;
   assert(source.pixels != nullptr && source.stride >= source.width);
   assert(target.pixels != nullptr && target.stride >= target.width);
+#if defined(__SSE2__)
+  if (StreamsWholeBands(target, box, source, cols, rows)) {
+    PresentBandsStreamedUnchecked(target, box, source, shown, cols, rows);
+    return;
+  }
+#endif
   PresentScaledUnchecked(target, box, source, cols, rows);
+  for (int y = 0; shown != nullptr && y < source.height; ++y)
+    std::copy_n(At(source, 0, y), source.width, At(*shown, 0, y));
+}
+
+}  // namespace
+
+void PresentScaled(const Surface& target, const Box& box, const Surface& source) {
+  PresentScaledChecked(target, box, source, nullptr);
+}
+
+void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& shown) {
+  assert(shown.width == source.width && shown.height == source.height && shown.pixels != nullptr);
+  PresentScaledChecked(target, box, source, &shown);
 }
 
 void FillOutside(const Surface& target, const Box& box, Pixel colour) {
@@ -204,6 +308,27 @@ void FillOutside(const Surface& target, const Box& box, Pixel colour) {
   canvas.Rectangle(0, bottom, target.width, target.height);
   canvas.Rectangle(0, top, left, bottom);
   canvas.Rectangle(right, top, target.width, bottom);
+}
+
+ScaledView::ScaledView(int width, int height, Pixel background)
+    : width_(width), height_(height), view_(static_cast<std::size_t>(width) * height, background) {}
+
+Surface ScaledView::view() { return {view_.data(), width_, height_, width_}; }
+
+void ScaledView::Fit(const Surface& target) {
+  box_ = FitView(width_, height_, target.width, target.height).box;
+  FillOutside(target, box_, 0);
+  whole_ = true;
+}
+
+void ScaledView::Show(const Surface& target) {
+  if (whole_) {
+    PresentScaled(target, box_, view());
+    shown_ = view_;
+    whole_ = false;
+  } else {
+    PresentScaledChanges(target, box_, view(), {shown_.data(), width_, height_, width_});
+  }
 }
 
 }  // namespace drawing

@@ -8,6 +8,8 @@
 
 #pragma once
 
+#include <vector>
+
 #include "drawing/canvas.h"
 
 namespace drawing {
@@ -46,6 +48,44 @@ ViewFit FitView(int viewWidth, int viewHeight, int areaWidth, int areaHeight);
 // source.  Only the part of the box inside the target is written; nothing
 // else is touched.  Source and target must not share pixels.
 void PresentScaled(const Surface& target, const Box& box, const Surface& source);
+
+// PresentScaled for a target whose box still shows `shown`, a source of the
+// same size presented into the same box, which this brings up to date with
+// `source` where the target shows it: pixels equal to those of `shown` need
+// not be written again.
+// Between two frames of the animation most of the view stays the same, and a
+// scaled frame is several times larger than the view.  Where PresentScaled
+// would write the whole box in bands of whole blocks, only the runs of eight
+// source pixels in which something changed are written, to the target and to
+// `shown`; every other box is written whole, and `shown` copied whole.
+void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& shown);
+
+// A view painted off screen and shown fitted in a target of another size: a
+// window at a whole scale, a full screen, another program's window.
+class ScaledView {
+ public:
+  ScaledView(int width, int height, Pixel background);
+
+  // What the canvas paints: width x height pixels, kept between frames.
+  Surface view();
+  // Where the view lands in the target Fit last saw.
+  const Box& box() const { return box_; }
+
+  // The target is new or lost what it showed: fits the view into it anew and
+  // paints black around it; the next Show writes the whole box.
+  void Fit(const Surface& target);
+  // Shows the view in its box; after the first Show since Fit, only what
+  // changed since the last one (PresentScaledChanges).
+  void Show(const Surface& target);
+
+ private:
+  int width_;
+  int height_;
+  std::vector<Pixel> view_;
+  std::vector<Pixel> shown_;  // what the box shows, while `whole_` is false
+  Box box_;
+  bool whole_ = true;
+};
 
 // Paints every pixel of `target` outside `box` with `colour`.  Kept apart
 // from PresentScaled because the surround only changes when the target does,

@@ -126,6 +126,9 @@ void TApplication::Run() {
     if (received) Dispatch(event);
     TTimer::FireDue();
     PresentChangedForms();
+    // Whoever made the window drawn in has destroyed it: nothing is left to
+    // show, and ending is the normal way out of it.
+    if (platform::ForeignWindowGone()) Terminate();
   }
 }
 
@@ -147,6 +150,7 @@ void TApplication::Dispatch(const SDL_Event& event) {
     case SDL_KEYDOWN: windowId = event.key.windowID; break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: windowId = event.button.windowID; break;
+    case SDL_SYSWMEVENT: platform::NoteForeignWindowEvent(*event.syswm.msg); return;
     default: return;
   }
   if (TForm* form = FormOfWindow(windowId)) form->HandleEvent(event);
@@ -159,6 +163,17 @@ void TApplication::PresentChangedForms() {
       form->PresentIfChanged();
     }
   }
+}
+
+platform::DesktopScreen TApplication::Desktop() const {
+  platform::DesktopScreen screen;
+  SDL_Rect usable{};
+  if (initialized_ && SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+    screen.usableWidth = usable.w;
+    screen.usableHeight = usable.h;
+  }
+  if (initialized_) screen.xftDpi = platform::XftDpi();
+  return screen;
 }
 
 std::string TApplication::VideoDriver() const { return initialized_ ? SDL_GetCurrentVideoDriver() : ""; }

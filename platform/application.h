@@ -12,6 +12,17 @@
 
 union SDL_Event;
 
+namespace platform {
+
+// What the desktop says about the screen windows open on.
+struct DesktopScreen {
+  int usableWidth = 0;   // the first screen without its panels; 0 when unknown
+  int usableHeight = 0;
+  std::string xftDpi;    // the X resource Xft.dpi as text; empty when unset
+};
+
+}  // namespace platform
+
 class TApplication : public TComponent {
  public:
   TApplication();
@@ -44,6 +55,9 @@ class TApplication : public TComponent {
   // is called).  Exceptions from event handlers leave Run.
   void Run();
   void Terminate() { terminated_ = true; }
+
+  // Read once Initialize has started the display.
+  platform::DesktopScreen Desktop() const;
 
   // The video driver Initialize started ("x11", ...), empty before; and
   // whether it puts windows on a screen, which SDL's dummy, evdev and

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <vector>
 
+#include "drawing/scale.h"
 #include "imaging/bmp.h"
 #include "platform/application.h"
 #include "platform/x11.h"
@@ -56,10 +58,16 @@ struct TForm::Window {
   // Used only when the window surface is not laid out as the canvas: the
   // canvas paints here and each present converts into the surface.
   std::vector<Pixel> shadow;
+  // The view, when the window does not show it pixel for pixel at its
+  // top-left corner.
+  std::optional<drawing::ScaledView> scaled;
+  bool surroundChanged = true;  // present the whole surface, not just the box
   std::uint64_t presentedVersion = 0;
   bool shown = false;
   bool placed = false;        // client area moved to Left, Top
   bool leftButtonDown = false;
+
+  drawing::Surface Target();
 
   ~Window() {
     if (handle != nullptr) SDL_DestroyWindow(handle);
@@ -87,22 +95,32 @@ std::uint32_t TForm::WindowId() const { return window_ != nullptr ? SDL_GetWindo
 
 void TForm::Show() {
   if (Visible()) return;
+  const bool foreign = Presentation.kind == platform::Presentation::kForeignWindow;
   if (window_ == nullptr) {
     auto window = std::make_unique<Window>();
-    const bool sizeable = BorderStyle == bsSizeable;
-    const Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
-    window->handle = SDL_CreateWindow(Caption.c_str(), Left, Top, ClientWidth, ClientHeight, flags);
-    if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
+    if (foreign) {
+      // Another program owns the window: it is neither shown nor decorated here.
+      window->handle = platform::AdoptForeignWindow(Presentation.foreignWindow);
+      if (window->handle == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
+    } else {
+      const bool sizeable = BorderStyle == bsSizeable;
+      const int scale = WindowScale();
+      Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
+      if (Presentation.kind == platform::Presentation::kFullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+      window->handle = SDL_CreateWindow(Caption.c_str(), Left * scale, Top * scale, ClientWidth * scale,
+                                        ClientHeight * scale, flags);
+      if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
 
-    SetIcon(window->handle);
-    platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
-                                               .minimize = BorderIcons.contains(biMinimize),
-                                               .maximize = BorderIcons.contains(biMaximize),
-                                               .sizeable = sizeable});
+      SetIcon(window->handle);
+      platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
+                                                 .minimize = BorderIcons.contains(biMinimize),
+                                                 .maximize = BorderIcons.contains(biMaximize),
+                                                 .sizeable = sizeable});
+    }
     window_ = std::move(window);
     AttachSurface();
   }
-  SDL_ShowWindow(window_->handle);
+  if (!foreign) SDL_ShowWindow(window_->handle);
   window_->shown = true;
   Present();
 }
@@ -117,39 +135,68 @@ void TForm::Close() {
   }
 }
 
-// Points the canvas at the window's current surface and clears it to the
-// form's colour.  SDL replaces the surface when the window changes size.
+int TForm::WindowScale() const {
+  return Presentation.kind == platform::Presentation::kWindow ? std::clamp(Presentation.scale, 1, 16) : 1;
+}
+
+bool TForm::ShowsViewOffScreen() const {
+  return Presentation.kind != platform::Presentation::kWindow || WindowScale() != 1;
+}
+
+// Where presents write: the window surface, or the shadow that stands for it.
+drawing::Surface TForm::Window::Target() {
+  if (!shadow.empty()) return {shadow.data(), surface->w, surface->h, surface->w};
+  return {static_cast<Pixel*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
+}
+
+// Points the canvas at the window's current surface, or at the view, and
+// clears the surface: to the form's colour where the canvas paints on it, to
+// black around the view.  SDL replaces the surface when the window changes
+// size.
 void TForm::AttachSurface() {
   Window& window = *window_;
   window.surface = SDL_GetWindowSurface(window.handle);
   if (window.surface == nullptr) throw Exception("Cannot draw in the window " + Name + ": " + SdlError());
   SDL_Surface* surface = window.surface;
   const Pixel background = PaintPixel(Color);
-  if (CanvasCanPaintOn(surface)) {
-    window.shadow.clear();
-    canvas_.Attach({static_cast<Pixel*>(surface->pixels), surface->w, surface->h, surface->pitch / 4});
-    SDL_FillRect(surface, nullptr, background);
+  window.shadow.clear();
+  if (!CanvasCanPaintOn(surface)) window.shadow.resize(static_cast<std::size_t>(surface->w) * surface->h);
+  const drawing::Surface target = window.Target();
+  if (ShowsViewOffScreen()) {
+    if (!window.scaled) {
+      window.scaled.emplace(ClientWidth, ClientHeight, background);
+      canvas_.Attach(window.scaled->view());
+    }
+    window.scaled->Fit(target);
   } else {
-    window.shadow.assign(static_cast<std::size_t>(surface->w) * surface->h, background);
-    canvas_.Attach({window.shadow.data(), surface->w, surface->h, surface->w});
+    canvas_.Attach(target);
+    drawing::FillOutside(target, {}, background);
   }
+  window.surroundChanged = true;
   window.presentedVersion = ~canvas_.version();  // present the cleared surface
 }
 
 void TForm::Present() {
   Window& window = *window_;
   for (int attempt = 0;; ++attempt) {
+    if (window.scaled) window.scaled->Show(window.Target());
     if (!window.shadow.empty()) {
       SDL_ConvertPixels(window.surface->w, window.surface->h, SDL_PIXELFORMAT_RGB888, window.shadow.data(),
                         window.surface->w * 4, window.surface->format->format, window.surface->pixels,
                         window.surface->pitch);
     }
-    if (SDL_UpdateWindowSurface(window.handle) == 0) break;
+    // Between changes of the surface only the view's box changes on it.
+    const drawing::Box fit = window.scaled ? window.scaled->box() : drawing::Box{};
+    const SDL_Rect box{fit.x, fit.y, fit.width, fit.height};
+    const bool whole = window.surroundChanged || !window.scaled;
+    if ((whole ? SDL_UpdateWindowSurface(window.handle) : SDL_UpdateWindowSurfaceRects(window.handle, &box, 1)) == 0)
+      break;
     // SDL invalidates the surface when the window changes; the next frame
     // paints into the new one.
     if (attempt > 0) throw Exception("Cannot show the window " + Name + ": " + SdlError());
     AttachSurface();
   }
+  window.surroundChanged = false;
   window.presentedVersion = canvas_.version();
 }
 
@@ -162,6 +209,7 @@ void TForm::PresentIfChanged() {
 // where the description puts it.
 void TForm::PlaceClientArea() {
   if (window_ == nullptr || window_->placed) return;
+  if (Presentation.kind != platform::Presentation::kWindow) return;
   int top = 0;
   int left = 0;
   if (SDL_GetWindowBordersSize(window_->handle, &top, &left, nullptr, nullptr) != 0) {
@@ -169,7 +217,7 @@ void TForm::PlaceClientArea() {
     return;
   }
   if (top == 0 && left == 0) return;  // not known yet, or no frame at all
-  SDL_SetWindowPosition(window_->handle, Left, Top);
+  SDL_SetWindowPosition(window_->handle, Left * WindowScale(), Top * WindowScale());
   window_->placed = true;
 }
 
@@ -180,11 +228,17 @@ void TForm::HandleEvent(const SDL_Event& event) {
         case SDL_WINDOWEVENT_CLOSE: Close(); return;
         case SDL_WINDOWEVENT_SIZE_CHANGED: AttachSurface(); return;
         // No paint handler: an uncovered window shows what was last drawn.
-        case SDL_WINDOWEVENT_EXPOSED: Present(); return;
+        case SDL_WINDOWEVENT_EXPOSED:
+          window_->surroundChanged = true;
+          Present();
+          return;
         default: return;
       }
     case SDL_KEYDOWN:
-      if (IsCloseKey(event.key.keysym)) Close();
+      // A full screen has no frame to close it with, so Escape closes it too.
+      if (IsCloseKey(event.key.keysym) ||
+          (event.key.keysym.sym == SDLK_ESCAPE && Presentation.kind == platform::Presentation::kFullScreen))
+        Close();
       return;
     case SDL_MOUSEBUTTONDOWN:
       if (event.button.button == SDL_BUTTON_LEFT) window_->leftButtonDown = true;

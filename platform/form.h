@@ -34,6 +34,23 @@ struct TFont {
   std::string Name = "MS Sans Serif";
 };
 
+namespace platform {
+
+// How a form's client area, the view, reaches the screen.  Chosen before the
+// form is shown; the canvas always paints the view in its own coordinates.
+struct Presentation {
+  enum Kind { kWindow, kFullScreen, kForeignWindow };
+  Kind kind = kWindow;
+  // kWindow: the window shows the view at this whole scale, client area and
+  // position both multiplied.  At 1 the view is the window surface itself.
+  int scale = 1;
+  // kForeignWindow: the X11 window to draw in, made by another program; 0
+  // for the root window.
+  unsigned long foreignWindow = 0;
+};
+
+}  // namespace platform
+
 class TForm : public TComponent {
  public:
   // Applies the window description stored as the data resource `className`
@@ -73,6 +90,13 @@ class TForm : public TComponent {
 
   TNotifyEvent OnClick;
 
+  // Read when the window is made.  In every presentation but a window at
+  // scale 1 the canvas paints an off-screen view of ClientWidth x
+  // ClientHeight, which each present maps into the window: fitted and
+  // centred with black around it, each pixel a block or, when the window is
+  // smaller than the view, the nearest pixel.
+  platform::Presentation Presentation;
+
   // Paints straight onto the client area; what is drawn stays until drawn
   // over.  The window shows it after the event handler that drew it returns.
   TCanvas* const Canvas = &canvas_;
@@ -97,6 +121,8 @@ class TForm : public TComponent {
 
   void AttachSurface();
   void Present();
+  int WindowScale() const;
+  bool ShowsViewOffScreen() const;
 
   TFont font_;
   TCanvas canvas_;

@@ -6,12 +6,14 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
+#include <X11/Xresource.h>
 
 namespace platform {
 
@@ -59,8 +61,24 @@ namespace {
 
 XErrorHandler previousErrorHandler = nullptr;
 
+// The window another program made that we draw in, and whether it is gone.
+// Only this thread talks to the display, so plain values do.
+Window foreignWindow = 0;
+bool foreignWindowGone = false;
+
 int IgnoreRefusedWakeups(Display* display, XErrorEvent* error) {
   if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  if (foreignWindow != 0) {
+    // Its owner may destroy the window at any moment; what we send it then
+    // is refused, which only says that it is gone.
+    if ((error->error_code == BadWindow || error->error_code == BadDrawable) && error->resourceid == foreignWindow) {
+      foreignWindowGone = true;
+      return 0;
+    }
+    // SDL looks for the parent of a resized window to place it, and the
+    // root window, resized with its screen, has none.
+    if (error->error_code == BadWindow && error->request_code == X_TranslateCoords && error->resourceid == 0) return 0;
+  }
   return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
 }
 
@@ -82,6 +100,77 @@ void TolerateWakeupsOfClosedWindows() {
 void EndProcessWhenDisplayIsLost(const std::string& programName) {
   std::snprintf(lostDisplayProgram, sizeof lostDisplayProgram, "%s", programName.c_str());
   XSetIOErrorHandler(EndOnLostDisplay);
+}
+
+SDL_Window* AdoptForeignWindow(unsigned long window) {
+  // Left alone, SDL would mark the window as a place to drop files on.
+  SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
+  SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
+  // Its destruction reaches us only as a raw X event.
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  if (window == 0) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+      SDL_SetError("cannot open the display %s", XDisplayName(nullptr));
+      return nullptr;
+    }
+    window = DefaultRootWindow(display);
+    XCloseDisplay(display);
+  }
+  foreignWindow = window;
+  foreignWindowGone = false;
+  SDL_Window* adopted = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(window)));
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (adopted == nullptr || !SDL_GetWindowWMInfo(adopted, &info) || info.subsystem != SDL_SYSWM_X11) {
+    if (adopted != nullptr) SDL_DestroyWindow(adopted);
+    foreignWindow = 0;
+    return nullptr;
+  }
+  // SDL selects no events on a window it did not make.  Ask for its size
+  // changes, its destruction and its exposures, and never for input: on the
+  // root window another client may hold the button presses, and the server
+  // would refuse a second one.
+  Display* display = info.info.x11.display;
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(display, window, &attributes);
+  XSelectInput(display, window, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
+  XSync(display, False);
+  if (foreignWindowGone) {
+    SDL_DestroyWindow(adopted);
+    foreignWindow = 0;
+    char id[32];
+    std::snprintf(id, sizeof id, "0x%lx", window);
+    SDL_SetError("there is no X11 window %s", id);
+    return nullptr;
+  }
+  return adopted;
+}
+
+void NoteForeignWindowEvent(const SDL_SysWMmsg& message) {
+  if (message.subsystem != SDL_SYSWM_X11 || foreignWindow == 0) return;
+  const XEvent& event = message.msg.x11.event;
+  if (event.type == DestroyNotify && event.xdestroywindow.window == foreignWindow) foreignWindowGone = true;
+}
+
+bool ForeignWindowGone() { return foreignWindowGone; }
+
+std::string XftDpi() {
+  std::string dpi;
+  // A connection of our own: SDL lends its one only through a window.
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return dpi;
+  if (const char* resources = XResourceManagerString(display)) {
+    XrmInitialize();
+    if (XrmDatabase database = XrmGetStringDatabase(resources)) {
+      char* type = nullptr;
+      XrmValue value{};
+      if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) dpi = value.addr;
+      XrmDestroyDatabase(database);
+    }
+  }
+  XCloseDisplay(display);
+  return dpi;
 }
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <string>
 
 struct SDL_Window;
+struct SDL_SysWMmsg;
 
 namespace platform {
 
@@ -37,5 +38,19 @@ void TolerateWakeupsOfClosedWindows();
 // NAME".  Xlib's own handler calls exit(), whose static destructors would
 // tear windows down over the dead connection, where SDL can wait forever.
 void EndProcessWhenDisplayIsLost(const std::string& programName);
+
+// Makes an SDL window of the X11 window `window` (0: the root window), which
+// another program made and keeps: the window follows its size changes and
+// exposures, takes no input from it, and never shows, hides or decorates it.
+// Returns nullptr with SDL's error set when there is no such window.
+SDL_Window* AdoptForeignWindow(unsigned long window);
+
+// Whether the adopted window is gone: destroyed, as `message` or an X error
+// on drawing into it said.
+void NoteForeignWindowEvent(const SDL_SysWMmsg& message);
+bool ForeignWindowGone();
+
+// The X resource Xft.dpi as its text, empty when the display has none.
+std::string XftDpi();
 
 }  // namespace platform

@@ -1,9 +1,9 @@
 # Installs the build into an empty prefix and checks what a desktop and a
 # user find there: the program, a valid desktop entry named after the
 # AppStream component that starts it, its icon at both sizes, AppStream
-# metadata that validates without network access, and a manual page that
+# metadata that validates without network access, a manual page that
 # renders without warnings and describes every option the program's --help
-# lists.
+# lists, and the settings that list it as a screensaver.
 #
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<empty folder> -P check-install.cmake
 
@@ -75,6 +75,15 @@ string(TOUPPER "${exec}(6)" header)
 string(FIND "${page}" "${header}" headerAt)
 if(NOT status EQUAL 0 OR NOT headerAt EQUAL 0)
   message(FATAL_ERROR "${manual} does not render as the manual page ${header}")
+endif()
+
+# The screensaver settings name the installed command and run it on the
+# window xscreensaver gives it.
+set(settings "share/xscreensaver/config/${exec}.xml")
+require_file(${settings})
+file(READ "${PREFIX}/${settings}" settings)
+if(NOT settings MATCHES "<screensaver name=\"${exec}\"" OR NOT settings MATCHES "<command arg=\"--root\"/>")
+  message(FATAL_ERROR "${settings} does not run ${exec} --root")
 endif()
 
 # The theme's icon by the entry's name, at each size, as a PNG of that size:

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -42,7 +44,12 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{}, Action::Run}, Case{{"--version"}, Action::Version}, Case{{"--version", "--help"}, Action::Help},
         // A fault wins wherever it stands.
         Case{{"--help", "-h"}, Action::UsageError, "unknown option '-h'"},
-        Case{{"--fullscreen=1"}, Action::UsageError, "unknown option '--fullscreen'"},
+        Case{{"--fullscreen=1"}, Action::UsageError, "--fullscreen takes no value"},
+        Case{{"--scale", "2", "--fullscreen"}, Action::UsageError, "--fullscreen cannot be combined with --scale"},
+        Case{{"--root", "--window-id=7"}, Action::UsageError, "--window-id cannot be combined with --root"},
+        Case{{"--scale=5"}, Action::UsageError, "--scale needs a whole number from 1 to 4, not '5'"},
+        Case{{"--scale", "02"}, Action::UsageError, "not '02'"},
+        Case{{"--window-id", "0x"}, Action::UsageError, "--window-id needs a window id, not '0x'"},
         Case{{""}, Action::UsageError, "unexpected argument ''"},
         Case{{"--version", "--version"}, Action::UsageError, "--version given twice"},
         Case{{"--help=yes"}, Action::UsageError, "--help takes no value"},
@@ -53,5 +60,30 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{"--size=-2"}, Action::UsageError, "got '-2'", WithValue},
         Case{{"--size="}, Action::UsageError, "--size needs a value", WithValue},
         Case{{"--size", "--help"}, Action::UsageError, "--size needs a value", WithValue}));
+
+// Each screen option lands in its own field, and --no-lightning goes with
+// any of them.
+TEST(CommandLineScreen, EachOptionSetsWhereTheAnimationIsShown) {
+  const auto screen = [](std::vector<std::string> args) {
+    const auto parsed = app::ParseCommandLine(args);
+    EXPECT_EQ(parsed.action, Action::Run) << parsed.error;
+    const app::ScreenOptions& s = parsed.options.screen;
+    return std::tuple(s.scale.value_or(0), s.fullScreen, s.root, s.windowId.value_or(0), parsed.options.lightning);
+  };
+  EXPECT_EQ(screen({}), std::tuple(0, false, false, 0ul, true));
+  EXPECT_EQ(screen({"--scale=4"}), std::tuple(4, false, false, 0ul, true));
+  EXPECT_EQ(screen({"--fullscreen"}), std::tuple(0, true, false, 0ul, true));
+  EXPECT_EQ(screen({"--root", "--no-lightning"}), std::tuple(0, false, true, 0ul, false));
+  EXPECT_EQ(screen({"--window-id", "0x2a00007"}), std::tuple(0, false, false, 0x2a00007ul, true));
+}
+
+TEST(ParseWindowIdTest, TakesDecimalAndHexIdsOnly) {
+  for (const auto& [text, id] : {std::pair<const char*, unsigned long>{"12345", 12345}, {"0x2a00007", 0x2a00007},
+                                 {"0X1F", 0x1F}, {"4294967295", 0xFFFFFFFFu}, {"0xffffffff", 0xFFFFFFFFu}})
+    EXPECT_EQ(app::ParseWindowId(text), std::optional(id)) << text;
+  for (const char* text : {"", "0", "0x", "0x0", "-5", "+5", "12a", " 12", "0x1g", "0x-1", "4294967296",
+                           "0x100000000", "99999999999999999999999"})
+    EXPECT_EQ(app::ParseWindowId(text), std::nullopt) << "'" << text << "'";
+}
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <numeric>
 #include <regex>
@@ -21,6 +22,7 @@
 // After the headers above: Xlib's macros (None, Bool, Status) clash with
 // names in them.
 #include "tests/support/x_session.h"
+#include <X11/Xatom.h>
 #include <X11/keysym.h>
 
 namespace {
@@ -282,6 +284,174 @@ TEST(WithoutDisplay, WritesTheMessageToStderrAndExitsWithStatusOne) {
   EXPECT_EQ(rain.WaitForExit(kStartTimeout), 1);
   const std::string text = ReadFile(folder / "stderr.txt");
   EXPECT_TRUE(!text.empty() && text.ends_with("\n")) << "stderr: " << text;
+}
+
+// --- Presentations other than the plain window ------------------------------
+
+// How a capture `width` pixels wide shows the view in `box`, each pixel the
+// nearest view pixel: the share of the figure shown, the pixels of the box
+// unlike the first of their N x N block (for a box N times the view), and
+// the pixels around the box that are not black.
+struct Shown {
+  double figure = 0;
+  int unlikeTheirBlock = 0, litOutside = 0;
+};
+Shown ViewIn(const Pixels& capture, int width, const Rect& box) {
+  static const Pixels figure = [] {
+    Pixels map(kWidth * kHeight, 0xFF000000u);  // not part of the figure
+    for (const auto& [x, y, colour] : Figure()) map[static_cast<std::size_t>(y * kWidth + x)] = colour;
+    return map;
+  }();
+  Shown shown;
+  const int n = box[2] % kWidth == 0 ? box[2] / kWidth : 1;
+  std::size_t figurePixels = 0, matching = 0;
+  for (int y = 0; y < static_cast<int>(capture.size()) / width; ++y)
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t pixel = capture[static_cast<std::size_t>(y * width + x)];
+      const int bx = x - box[0], by = y - box[1];
+      if (bx < 0 || by < 0 || bx >= box[2] || by >= box[3]) {
+        shown.litOutside += pixel != 0;
+        continue;
+      }
+      const std::uint32_t want = figure[static_cast<std::size_t>(by * kHeight / box[3] * kWidth + bx * kWidth / box[2])];
+      figurePixels += want != 0xFF000000u;
+      matching += want == pixel;
+      shown.unlikeTheirBlock += pixel != capture[static_cast<std::size_t>((y - by % n) * width + x - bx % n)];
+    }
+  shown.figure = static_cast<double>(matching) / static_cast<double>(std::max<std::size_t>(figurePixels, 1));
+  return shown;
+}
+
+// Waits until `window` shows the view in `box`, then checks two captures
+// far enough apart for the rain to move: blocks of one colour, black around.
+void ExpectViewIn(XSession& x, Window window, const Rect& box, double share = 0.9) {
+  const int width = x.ClientRectOnScreen(window)[2];
+  Pixels first;
+  EXPECT_TRUE(WaitUntil([&] { return ViewIn(first = x.Grab(window), width, box).figure >= share; }, 10s))
+      << "the figure never showed in " << box[0] << "," << box[1] << " " << box[2] << "x" << box[3];
+  std::this_thread::sleep_for(300ms);
+  const Pixels second = x.Grab(window);
+  for (const Pixels* capture : {static_cast<const Pixels*>(&first), &second}) {
+    const Shown shown = ViewIn(*capture, width, box);
+    EXPECT_GE(shown.figure, share);
+    EXPECT_EQ(std::tuple(shown.unlikeTheirBlock, shown.litOutside), std::tuple(0, 0));
+  }
+  EXPECT_NE(first, second) << "the rain does not move";
+}
+
+// The window titled "Rain", once its client area is `client`.
+Window RainWindow(XSession& x, Rect client) {
+  Window window = 0;
+  WaitUntil([&] {
+    for (const auto& [found, title] : x.TitledWindows()) window = title == "Rain" ? found : window;
+    return window != 0 && x.ClientRectOnScreen(window) == client;
+  }, kStartTimeout);
+  return window;
+}
+
+struct ViewCase {
+  const char* name;
+  std::vector<std::string> environment, args;
+  const char* resources;  // the display's RESOURCE_MANAGER, or null
+  const char* screen;
+  Rect client, box;           // the client area on the screen, the view in it
+  std::vector<KeySym> close;  // the keys that end it
+};
+void PrintTo(const ViewCase& c, std::ostream* os) { *os << c.name; }
+
+class ScaledWindow : public ::testing::TestWithParam<ViewCase> {};
+
+TEST_P(ScaledWindow, ShowsEachPixelAsABlockWhereItIsAskedForAndEndsOnItsKeys) {
+  const ViewCase& c = GetParam();
+  XSession x(c.screen);
+  if (c.close.front() == XK_Escape) x.StartWindowManager();  // full screen needs one
+  if (c.resources != nullptr)
+    XChangeProperty(x.Dpy(), DefaultRootWindow(x.Dpy()), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(c.resources), static_cast<int>(std::strlen(c.resources)));
+  XSync(x.Dpy(), False);
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), c.args, c.environment);
+  const Window window = RainWindow(x, c.client);
+  ASSERT_NE(window, 0u) << ReadFile(x.Scratch() / "stderr.txt");
+  EXPECT_EQ(x.ClientRectOnScreen(window), c.client);
+  ExpectViewIn(x, window, c.box);
+  x.PointAndPress(c.client[0] + 10, c.client[1] + 10, 0, c.close);
+  EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+}
+
+constexpr Rect kTwice{2 * kLeft, 2 * kTop, 2 * kWidth, 2 * kHeight};
+constexpr Rect kTwiceInPlace{0, 0, 2 * kWidth, 2 * kHeight};
+INSTANTIATE_TEST_SUITE_P(
+    AskedForTwo, ScaledWindow,
+    ::testing::Values(
+        ViewCase{"ScaleOption", {}, {"--scale", "2"}, nullptr, "2560x1600", kTwice, kTwiceInPlace, {XK_Control_L, XK_q}},
+        ViewCase{"GdkScale", {"GDK_SCALE=2"}, {}, nullptr, "2560x1600", kTwice, kTwiceInPlace, {XK_Control_L, XK_w}},
+        ViewCase{"XftDpi", {}, {}, "Xft.antialias:\t1\nXft.dpi:\t192\n", "2560x1600", kTwice, kTwiceInPlace,
+                 {XK_Control_L, XK_q}},
+        ViewCase{"FullScreen", {}, {"--fullscreen"}, nullptr, "1920x1080", {0, 0, 1920, 1080}, {176, 45, 1568, 990},
+                 {XK_Escape}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A window as a screensaver or a preview pane makes it: another program's,
+// which the program must neither take input from nor destroy.
+Window MakeWindow(XSession& x, unsigned width, unsigned height) {
+  const Window window = XCreateSimpleWindow(x.Dpy(), DefaultRootWindow(x.Dpy()), 0, 0, width, height, 0, 0, 0x808080);
+  XMapWindow(x.Dpy(), window);
+  XSync(x.Dpy(), False);
+  return window;
+}
+
+void ExpectNoInputTaken(XSession& x, Window window) {
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(x.Dpy(), window, &attributes);
+  EXPECT_EQ(attributes.all_event_masks & (KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                                          PointerMotionMask), 0);
+  EXPECT_NE(attributes.all_event_masks & StructureNotifyMask, 0) << "its size changes go unseen";
+}
+
+TEST(ForeignWindow, FitsTheViewIntoTheWindowAndFollowsItsSizeUntilSigterm) {
+  XSession x("2560x1600");
+  const Window window = MakeWindow(x, 1024, 768);
+  std::ostringstream id;
+  id << "0x" << std::hex << window;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--window-id", id.str()});
+  ExpectViewIn(x, window, {120, 136, kWidth, kHeight});
+  ExpectNoInputTaken(x, window);
+  XResizeWindow(x.Dpy(), window, 1700, 1100);
+  XSync(x.Dpy(), False);
+  ExpectViewIn(x, window, {66, 55, 2 * kWidth, 2 * kHeight});
+  EXPECT_TRUE(x.TitledWindows().empty()) << "a window of its own appeared";
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+  XWindowAttributes attributes{};
+  EXPECT_NE(XGetWindowAttributes(x.Dpy(), window, &attributes), 0) << "the window went with the program";
+
+  // A window that is not there is a failed start: the error box, nothing else.
+  XDestroyWindow(x.Dpy(), window);
+  ChildProcess missing = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--window-id", id.str()});
+  EXPECT_TRUE(WaitUntil([&] {
+    const auto windows = x.TitledWindows();
+    return windows.size() == 1 && windows[0].second == "Rain - error";
+  }, kStartTimeout)) << "no error box; program " << (missing.Running() ? "running" : "ended");
+}
+
+TEST(ScreensaverWindow, DrawsOnTheRootOrTheNamedPreviewAndEndsWhenItIsDestroyed) {
+  XSession x;
+  const Window root = DefaultRootWindow(x.Dpy());
+  ChildProcess onRoot = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"});
+  ExpectViewIn(x, root, {248, 264, kWidth, kHeight});
+  ExpectNoInputTaken(x, root);
+  onRoot.Signal(SIGINT);
+  EXPECT_EQ(onRoot.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+
+  // A preview smaller than the view shows it shrunk, nearest pixel, keeping
+  // its proportions.
+  const Window preview = MakeWindow(x, 200, 150);
+  ChildProcess inPreview = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"},
+                                  {"XSCREENSAVER_WINDOW=" + std::to_string(preview)});
+  ExpectViewIn(x, preview, {0, 12, 200, 126}, 0.8);
+  XDestroyWindow(x.Dpy(), preview);
+  XSync(x.Dpy(), False);
+  EXPECT_EQ(inPreview.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
 }
 
 }  // namespace

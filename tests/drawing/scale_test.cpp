@@ -85,8 +85,25 @@ TEST_P(PresentScaledTest, CopiesEveryPixelExactlyAndNothingElse) {
     }
     return wrong.str();
   };
+  // First the picture with a few pixels changed, then the picture itself as
+  // a change of that: both must show exactly.  The changes fall in either
+  // half of a run of eight, or past the runs, and leave some rows alone.
+  std::vector<Pixel> before = source;
+  for (const auto& [x, y] : {std::pair{1, 0}, {1, 3}, {5, 1}, {5, 7}, {12, 4}})
+    before[y * kStride + x] ^= 0x00FF00FFu;
+  std::swap(source, before);
   drawing::PresentScaled(target, c.box, {source.data(), kWidth, kHeight, kStride});
   EXPECT_EQ(wrongPixels(false), "") << "after PresentScaled";
+  std::swap(source, before);
+  drawing::PresentScaledChanges(target, c.box, {source.data(), kWidth, kHeight, kStride},
+                                {before.data(), kWidth, kHeight, kStride});
+  EXPECT_EQ(wrongPixels(false), "") << "after PresentScaledChanges";
+  // What the box shows, all of it here, is the picture now.
+  if (c.box.width > 0 && c.box.x >= 0 && c.box.y >= 0 && c.box.x + c.box.width <= c.targetWidth &&
+      c.box.y + c.box.height <= c.targetHeight) {
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) EXPECT_EQ(before[y * kStride + x], source[y * kStride + x]) << x << "," << y;
+  }
   drawing::FillOutside(target, c.box, 0);
   EXPECT_EQ(wrongPixels(true), "") << "after FillOutside";
 }
@@ -94,7 +111,11 @@ TEST_P(PresentScaledTest, CopiesEveryPixelExactlyAndNothingElse) {
 INSTANTIATE_TEST_SUITE_P(Boxes, PresentScaledTest, ::testing::Values(
     PresentCase{"Scale1", 16, 11, {2, 1, 13, 9}}, PresentCase{"Scale2", 30, 20, {2, 1, 26, 18}},
     PresentCase{"Scale3", 41, 30, {1, 2, 39, 27}}, PresentCase{"Scale4", 55, 38, {2, 1, 52, 36}},
-    PresentCase{"Scale5", 66, 46, {0, 0, 65, 45}}, PresentCase{"Scale3CutMidBlock", 30, 20, {-5, -4, 39, 27}},
+    PresentCase{"Scale5", 66, 46, {0, 0, 65, 45}},
+    // Rows of a multiple of 4 pixels and boxes starting on 16-byte
+    // boundaries: the bands of whole blocks that bypass the cache.
+    PresentCase{"Scale2Aligned", 33, 20, {4, 1, 26, 18}}, PresentCase{"Scale3Aligned", 45, 27, {4, 0, 39, 27}},
+    PresentCase{"Scale4Aligned", 61, 40, {8, 2, 52, 36}}, PresentCase{"Scale3CutMidBlock", 30, 20, {-5, -4, 39, 27}},
     PresentCase{"ShrunkToFit", 9, 8, {1, 2, 6, 4}}, PresentCase{"WholeAcrossNotDown", 28, 14, {1, 0, 26, 13}},
     PresentCase{"StretchedByAFraction", 21, 14, {0, 0, 20, 14}}, PresentCase{"EmptyBox", 10, 10, {3, 3, 0, 5}},
     PresentCase{"AtTheEndsOfTheIntRange", 12, 8, {INT_MAX - 10, INT_MIN, 100, 100}},

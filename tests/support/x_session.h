@@ -44,7 +44,8 @@ inline ChildProcess Launch(const std::filesystem::path& program, const std::file
   const std::filesystem::path copy = folder / "bin" / program.filename();
   std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing);
   std::vector<std::string> argv{"env", "-C", (folder / "home").string(), "-u", "WAYLAND_DISPLAY",
-                                "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY"};
+                                "-u", "SDL_VIDEODRIVER", "-u", "SDL_VIDEO_X11_WMCLASS", "-u", "DISPLAY",
+                                "-u", "GDK_SCALE", "-u", "XSCREENSAVER_WINDOW"};
   if (!display.empty()) argv.push_back("DISPLAY=" + display);
   argv.insert(argv.end(), environment.begin(), environment.end());
   argv.push_back(copy.string());
@@ -56,12 +57,13 @@ using Rect = std::array<int, 4>;  // left, top, width, height
 
 class XSession {
  public:
-  // Xvfb, 1280 x 1024 at 24 bits, on the first free display number.
-  XSession() {
+  // Xvfb, 1280 x 1024 (or `size`) at 24 bits, on the first free display
+  // number.
+  explicit XSession(const std::string& size = "1280x1024") {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                             "1280x1024x24", "-nolisten", "tcp", "-noreset"},
+                                             size + "x24", "-nolisten", "tcp", "-noreset"},
                     Scratch() / "xvfb.log");
     close(fds[1]);
     // Xvfb writes its number in one small write once it takes connections.
