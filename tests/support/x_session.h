@@ -94,13 +94,23 @@ class XSession {
     server_->Signal(signal);
   }
 
-  // Starts openbox and waits until it manages the screen.
+  // Starts openbox and waits until its event loop runs.  Openbox announces
+  // itself early in its start-up, and what reaches it before its loop starts
+  // waits unread until the next event arrives: a window mapped in that gap
+  // would never be shown.  Only the loop answers a request for a window's
+  // frame extents, so the request is sent again until an answer comes, each
+  // time waking a loop that sleeps on such a stale queue.
   void StartWindowManager() {
     windowManager_.emplace(std::vector<std::string>{"env", "DISPLAY=" + DisplayName(), "openbox", "--sm-disable"},
                            Scratch() / "openbox.log");
-    if (!WaitUntil([&] { return !Cardinals(DefaultRootWindow(display_), "_NET_SUPPORTING_WM_CHECK").empty(); },
-                   std::chrono::seconds(10)))
-      throw std::runtime_error("openbox did not start: " + ReadFile(Scratch() / "openbox.log"));
+    const Window probe = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+    const bool running = WaitUntil([&] {
+      SendToWindowManager(probe, "_NET_REQUEST_FRAME_EXTENTS", {});
+      return Cardinals(probe, "_NET_FRAME_EXTENTS").size() == 4;
+    }, std::chrono::seconds(20));
+    XDestroyWindow(display_, probe);
+    XSync(display_, False);
+    if (!running) throw std::runtime_error("openbox did not start: " + ReadFile(Scratch() / "openbox.log"));
   }
 
   // Every viewable window with a title, at any depth (a window manager
@@ -169,17 +179,19 @@ class XSession {
     XSync(display_, False);
   }
 
-  // What a taskbar sends the window manager to close a window.
-  void AskWindowManagerToClose(Window window) {
-    // The last item says that the request comes from a pager or taskbar.
-    XEvent event{.xclient = {ClientMessage, 0, True, display_, window,
-                             XInternAtom(display_, "_NET_CLOSE_WINDOW", False), 32, {.l = {CurrentTime, 2}}}};
+  // What a taskbar sends the window manager to close a window.  The last
+  // item says that the request comes from a pager or taskbar.
+  void AskWindowManagerToClose(Window window) { SendToWindowManager(window, "_NET_CLOSE_WINDOW", {CurrentTime, 2}); }
+
+ private:
+  void SendToWindowManager(Window window, const char* request, const std::array<long, 2>& items) {
+    XEvent event{.xclient = {ClientMessage, 0, True, display_, window, XInternAtom(display_, request, False), 32,
+                             {.l = {items[0], items[1]}}}};
     XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask,
                &event);
     XSync(display_, False);
   }
 
- private:
   void CollectTitled(Window window, std::vector<std::pair<Window, std::string>>& out) {
     Window root = 0, parent = 0;
     Window* children = nullptr;
