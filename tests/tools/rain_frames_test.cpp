@@ -4,7 +4,7 @@
 
 #include <signal.h>
 
-#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -120,21 +120,18 @@ TEST_F(RainFramesTest, RefusesOutputsThatAreThePictureOrAFrameAndWritesNothing) 
   fs::create_symlink("out", dir_ / "outlink");
   const auto before = Listing(dir_.path());
   const std::string bytes = ReadFile(dir_ / "pic.bmp");
-  const std::pair<std::vector<std::string>, std::string> clashes[] = {
-      {{"--picture", "@pic.bmp", "--trace", "@a/../pic.bmp"}, "--trace @a/../pic.bmp is the picture"},
-      {{"--picture", "@pic.bmp", "--trace", "@hard.bmp"}, "--trace @hard.bmp is the picture"},
-      {{"--picture", "@pic.bmp", "--trace", "@sym.bmp"}, "--trace @sym.bmp is the picture"},
-      {{"--trace", "@a/../outlink/frame-000002.ppm"},
-       "--trace @a/../outlink/frame-000002.ppm is the file of frame 2 of this run"},
-      {{"--picture", "@bylink/frame-000002.ppm", "--out", "@bylink"},
-       "--picture @bylink/frame-000002.ppm is the file of frame 2 of this run"},
-      {{"--picture", "@pic.bmp", "--out", "@bylink"}, "--picture @pic.bmp is the file of frame 2 of this run"},
-      {{"--picture", "@pic.bmp", "--out", "@byhard"}, "--picture @pic.bmp is the file of frame 2 of this run"}};
-  for (auto [args, message] : clashes) {
-    if (std::ranges::find(args, "--out") == args.end()) args.insert(args.end(), {"--out", "@out"});
-    args.insert(args.begin(), {"--seed", "1", "--frames", "2"});
-    ExpectOneLine(Run(args), 2, "rain-frames: " + message + "\n");
-    EXPECT_EQ(Listing(dir_.path()), before) << message;
+  // The option refused, its file, the output folder, and what the file is.
+  const std::string picture = "the picture", frame2 = "the file of frame 2 of this run";
+  const std::array<std::string, 4> clashes[] = {
+      {"--trace", "@a/../pic.bmp", "@out", picture}, {"--trace", "@hard.bmp", "@out", picture},
+      {"--trace", "@sym.bmp", "@out", picture}, {"--trace", "@a/../outlink/frame-000002.ppm", "@out", frame2},
+      {"--picture", "@bylink/frame-000002.ppm", "@bylink", frame2}, {"--picture", "@pic.bmp", "@bylink", frame2},
+      {"--picture", "@pic.bmp", "@byhard", frame2}};
+  for (const auto& [option, file, out, what] : clashes) {
+    std::vector<std::string> args = {"--seed", "1", "--frames", "2", "--out", out, option, file};
+    if (option == "--trace") args.insert(args.end(), {"--picture", "@pic.bmp"});
+    ExpectOneLine(Run(args), 2, "rain-frames: " + option + " " + file + " is " + what + "\n");
+    EXPECT_EQ(Listing(dir_.path()), before) << option << " " << file;
   }
   EXPECT_EQ(ReadFile(dir_ / "pic.bmp"), bytes);
 }
