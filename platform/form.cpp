@@ -50,6 +50,20 @@ bool IsCloseKey(const SDL_Keysym& key) {
   return ctrlOnly && (key.sym == SDLK_q || key.sym == SDLK_w);
 }
 
+// Where a form's client area goes, inside a frame of these borders: (Left,
+// Top) times the scale.  A window enlarged by a scale is moved in where it
+// would reach past the usable area of its screen, so none of it opens out of
+// sight; at scale 1 the description's place stands as written.
+SDL_Point ClientPlace(const TForm& form, int scale, int top, int left, int bottom, int right) {
+  SDL_Point place{form.Left * scale, form.Top * scale};
+  SDL_Rect usable;
+  if (scale == 1 || SDL_GetDisplayUsableBounds(std::max(SDL_GetPointDisplayIndex(&place), 0), &usable) != 0)
+    return place;
+  place.x = std::max(std::min(place.x, usable.x + usable.w - form.ClientWidth * scale - right), usable.x + left);
+  place.y = std::max(std::min(place.y, usable.y + usable.h - form.ClientHeight * scale - bottom), usable.y + top);
+  return place;
+}
+
 }  // namespace
 
 struct TForm::Window {
@@ -107,8 +121,9 @@ void TForm::Show() {
       const int scale = WindowScale();
       Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
       if (Presentation.kind == platform::Presentation::kFullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-      window->handle = SDL_CreateWindow(Caption.c_str(), Left * scale, Top * scale, ClientWidth * scale,
-                                        ClientHeight * scale, flags);
+      const SDL_Point place = ClientPlace(*this, scale, 0, 0, 0, 0);
+      window->handle =
+          SDL_CreateWindow(Caption.c_str(), place.x, place.y, ClientWidth * scale, ClientHeight * scale, flags);
       if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
 
       SetIcon(window->handle);
@@ -210,14 +225,14 @@ void TForm::PresentIfChanged() {
 void TForm::PlaceClientArea() {
   if (window_ == nullptr || window_->placed) return;
   if (Presentation.kind != platform::Presentation::kWindow) return;
-  int top = 0;
-  int left = 0;
-  if (SDL_GetWindowBordersSize(window_->handle, &top, &left, nullptr, nullptr) != 0) {
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (SDL_GetWindowBordersSize(window_->handle, &top, &left, &bottom, &right) != 0) {
     window_->placed = true;  // the driver cannot tell; leave it where it is
     return;
   }
   if (top == 0 && left == 0) return;  // not known yet, or no frame at all
-  SDL_SetWindowPosition(window_->handle, Left * WindowScale(), Top * WindowScale());
+  const SDL_Point place = ClientPlace(*this, WindowScale(), top, left, bottom, right);
+  SDL_SetWindowPosition(window_->handle, place.x, place.y);
   window_->placed = true;
 }
 

@@ -1,5 +1,6 @@
 // The program's command line, read through its option table: what the
-// arguments ask for, or the one short line that names their fault.
+// arguments ask for, each option in its own field, or the one short line
+// that names their fault.
 
 #include "app/command_line.h"
 
@@ -19,10 +20,14 @@ using Action = app::ParsedCommandLine::Action;
 constexpr app::Option WithValue[] = {
     {"--size", "N", "", [](app::CommandLine&, std::string_view value) { return "got '" + std::string(value) + "'"; }}};
 
+// Scale, full screen, root, window id and no lightning, as a run gets them.
+using Fields = std::tuple<int, bool, bool, unsigned long, bool>;
+
 struct Case {
   std::vector<std::string> args;
   Action action;
   std::string error = "";  // a part of the message
+  Fields fields = {};
   std::span<const app::Option> table = app::ProgramOptions();
 };
 
@@ -33,6 +38,9 @@ class CommandLineReads : public ::testing::TestWithParam<Case> {};
 TEST_P(CommandLineReads, WhatItAsksForOrOneLineNamingTheFault) {
   const auto parsed = app::ParseCommandLine(GetParam().args, GetParam().table);
   EXPECT_EQ(parsed.action, GetParam().action) << parsed.error;
+  const app::ScreenOptions& s = parsed.options.screen;
+  EXPECT_EQ(Fields(s.scale.value_or(0), s.fullScreen, s.root, s.windowId.value_or(0), !parsed.options.lightning),
+            GetParam().fields);
   EXPECT_NE(parsed.error.find(GetParam().error), std::string::npos) << parsed.error;
   EXPECT_TRUE(parsed.error.size() < 100 && parsed.error.find('\n') == std::string::npos) << parsed.error;
 }
@@ -42,6 +50,11 @@ INSTANTIATE_TEST_SUITE_P(
     Arguments, CommandLineReads,
     ::testing::Values(
         Case{{}, Action::Run}, Case{{"--version"}, Action::Version}, Case{{"--version", "--help"}, Action::Help},
+        // Each screen option lands in its own field; --no-lightning goes with any.
+        Case{{"--scale=4"}, Action::Run, "", {4, false, false, 0, false}},
+        Case{{"--fullscreen"}, Action::Run, "", {0, true, false, 0, false}},
+        Case{{"--root", "--no-lightning"}, Action::Run, "", {0, false, true, 0, true}},
+        Case{{"--window-id", "0x2a00007"}, Action::Run, "", {0, false, false, 0x2a00007, false}},
         // A fault wins wherever it stands.
         Case{{"--help", "-h"}, Action::UsageError, "unknown option '-h'"},
         Case{{"--fullscreen=1"}, Action::UsageError, "--fullscreen takes no value"},
@@ -56,26 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Quoted on one line, cut short, never inside a letter.
         Case{{"--a\nb"}, Action::UsageError, "'--a?b'"},
         Case{{x59 + "\u00e9\u00e9"}, Action::UsageError, "'" + x59 + "...'"},
-        Case{{"--size", "2"}, Action::UsageError, "got '2'", WithValue},
-        Case{{"--size=-2"}, Action::UsageError, "got '-2'", WithValue},
-        Case{{"--size="}, Action::UsageError, "--size needs a value", WithValue},
-        Case{{"--size", "--help"}, Action::UsageError, "--size needs a value", WithValue}));
-
-// Each screen option lands in its own field, and --no-lightning goes with
-// any of them.
-TEST(CommandLineScreen, EachOptionSetsWhereTheAnimationIsShown) {
-  const auto screen = [](std::vector<std::string> args) {
-    const auto parsed = app::ParseCommandLine(args);
-    EXPECT_EQ(parsed.action, Action::Run) << parsed.error;
-    const app::ScreenOptions& s = parsed.options.screen;
-    return std::tuple(s.scale.value_or(0), s.fullScreen, s.root, s.windowId.value_or(0), parsed.options.lightning);
-  };
-  EXPECT_EQ(screen({}), std::tuple(0, false, false, 0ul, true));
-  EXPECT_EQ(screen({"--scale=4"}), std::tuple(4, false, false, 0ul, true));
-  EXPECT_EQ(screen({"--fullscreen"}), std::tuple(0, true, false, 0ul, true));
-  EXPECT_EQ(screen({"--root", "--no-lightning"}), std::tuple(0, false, true, 0ul, false));
-  EXPECT_EQ(screen({"--window-id", "0x2a00007"}), std::tuple(0, false, false, 0x2a00007ul, true));
-}
+        Case{{"--size", "2"}, Action::UsageError, "got '2'", {}, WithValue},
+        Case{{"--size=-2"}, Action::UsageError, "got '-2'", {}, WithValue},
+        Case{{"--size="}, Action::UsageError, "--size needs a value", {}, WithValue},
+        Case{{"--size", "--help"}, Action::UsageError, "--size needs a value", {}, WithValue}));
 
 TEST(ParseWindowIdTest, TakesDecimalAndHexIdsOnly) {
   for (const auto& [text, id] : {std::pair<const char*, unsigned long>{"12345", 12345}, {"0x2a00007", 0x2a00007},

@@ -4,15 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "app/main.h"
+#include "tests/support/message_of.h"
 
 TEST(MainWindowWithoutPictureTest, ConstructorFailsNamingTheResource) {
   TComponent owner(nullptr);
-  try {
-    new TfMain(&owner);
-    ADD_FAILURE() << "the window was built without its picture";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Resource Princess not found");
-  }
+  EXPECT_EQ(support::MessageOf([&] { new TfMain(&owner); }), "Resource Princess not found");
   EXPECT_TRUE(owner.Components().empty());
   delete rain;
   rain = nullptr;

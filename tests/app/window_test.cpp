@@ -385,6 +385,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ViewCase{"ScaleOption", {}, {"--scale", "2"}, nullptr, "2560x1600", kTwice, kTwiceInPlace, {XK_Control_L, XK_q}},
         ViewCase{"GdkScale", {"GDK_SCALE=2"}, {}, nullptr, "2560x1600", kTwice, kTwiceInPlace, {XK_Control_L, XK_w}},
+        // At (500, 440) it would reach 148 pixels past the right edge, 350 past the bottom.
+        ViewCase{"MovedInToFit", {"GDK_SCALE=2"}, {}, nullptr, "1920x1080", {352, 90, 2 * kWidth, 2 * kHeight},
+                 kTwiceInPlace, {XK_Control_L, XK_q}},
         ViewCase{"XftDpi", {}, {}, "Xft.antialias:\t1\nXft.dpi:\t192\n", "2560x1600", kTwice, kTwiceInPlace,
                  {XK_Control_L, XK_q}},
         ViewCase{"FullScreen", {}, {"--fullscreen"}, nullptr, "1920x1080", {0, 0, 1920, 1080}, {176, 45, 1568, 990},

@@ -66,46 +66,41 @@ class PresentScaledTest : public ::testing::TestWithParam<PresentCase> {};
 // untouched.
 TEST_P(PresentScaledTest, CopiesEveryPixelExactlyAndNothingElse) {
   const PresentCase& c = GetParam();
-  std::vector<Pixel> source = FPicture();
   const int stride = c.targetWidth + 3;
   std::vector<Pixel> pixels(stride * (c.targetHeight + 1));
   for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = Untouched(i);
   const drawing::Surface target{pixels.data(), c.targetWidth, c.targetHeight, stride};
-  const auto wrongPixels = [&](bool filled) {
+  // The pixels that differ from `picture` in the box, from black outside it
+  // once `filled`, and from what they held everywhere else.
+  const auto wrongPixels = [&](const std::vector<Pixel>& picture, bool filled) {
     std::ostringstream wrong;
-    for (int y = 0; y <= c.targetHeight; ++y) {
-      for (int x = 0; x < stride; ++x) {
-        const std::int64_t bx = std::int64_t{x} - c.box.x, by = std::int64_t{y} - c.box.y;
-        const bool inTarget = x < c.targetWidth && y < c.targetHeight;
-        const bool inBox = inTarget && bx >= 0 && bx < c.box.width && by >= 0 && by < c.box.height;
-        const Pixel want = inBox ? source[by * kHeight / c.box.height * kStride + bx * kWidth / c.box.width]
-                                 : filled && inTarget ? 0 : Untouched(y * stride + x);
-        if (pixels[y * stride + x] != want) wrong << " (" << x << "," << y << ")";
-      }
+    for (int i = 0; i < std::ssize(pixels); ++i) {
+      const int x = i % stride, y = i / stride;
+      const std::int64_t bx = std::int64_t{x} - c.box.x, by = std::int64_t{y} - c.box.y;
+      const bool inTarget = x < c.targetWidth && y < c.targetHeight;
+      const bool inBox = inTarget && bx >= 0 && bx < c.box.width && by >= 0 && by < c.box.height;
+      const Pixel want = inBox ? picture[by * kHeight / c.box.height * kStride + bx * kWidth / c.box.width]
+                               : filled && inTarget ? 0 : Untouched(i);
+      if (pixels[i] != want) wrong << " (" << x << "," << y << ")";
     }
     return wrong.str();
   };
   // First the picture with a few pixels changed, then the picture itself as
   // a change of that: both must show exactly.  The changes fall in either
   // half of a run of eight, or past the runs, and leave some rows alone.
-  std::vector<Pixel> before = source;
-  for (const auto& [x, y] : {std::pair{1, 0}, {1, 3}, {5, 1}, {5, 7}, {12, 4}})
-    before[y * kStride + x] ^= 0x00FF00FFu;
-  std::swap(source, before);
-  drawing::PresentScaled(target, c.box, {source.data(), kWidth, kHeight, kStride});
-  EXPECT_EQ(wrongPixels(false), "") << "after PresentScaled";
-  std::swap(source, before);
-  drawing::PresentScaledChanges(target, c.box, {source.data(), kWidth, kHeight, kStride},
-                                {before.data(), kWidth, kHeight, kStride});
-  EXPECT_EQ(wrongPixels(false), "") << "after PresentScaledChanges";
-  // What the box shows, all of it here, is the picture now.
+  std::vector<Pixel> source = FPicture(), shown = source;
+  for (const auto& [x, y] : {std::pair{1, 0}, {1, 3}, {6, 1}, {6, 7}, {12, 4}}) shown[y * kStride + x] ^= 0x00FF00FFu;
+  const auto view = [](std::vector<Pixel>& p) { return drawing::Surface{p.data(), kWidth, kHeight, kStride}; };
+  drawing::PresentScaled(target, c.box, view(shown));
+  EXPECT_EQ(wrongPixels(shown, false), "") << "after PresentScaled";
+  drawing::PresentScaledChanges(target, c.box, view(source), view(shown));
+  EXPECT_EQ(wrongPixels(source, false), "") << "after PresentScaledChanges";
   if (c.box.width > 0 && c.box.x >= 0 && c.box.y >= 0 && c.box.x + c.box.width <= c.targetWidth &&
       c.box.y + c.box.height <= c.targetHeight) {
-    for (int y = 0; y < kHeight; ++y)
-      for (int x = 0; x < kWidth; ++x) EXPECT_EQ(before[y * kStride + x], source[y * kStride + x]) << x << "," << y;
+    EXPECT_EQ(shown, source) << "what the box shows, all of it here, is the picture now";
   }
   drawing::FillOutside(target, c.box, 0);
-  EXPECT_EQ(wrongPixels(true), "") << "after FillOutside";
+  EXPECT_EQ(wrongPixels(source, true), "") << "after FillOutside";
 }
 
 INSTANTIATE_TEST_SUITE_P(Boxes, PresentScaledTest, ::testing::Values(

@@ -3,35 +3,26 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
-#include "imaging/image_files.h"
+#include "imaging/bmp.h"
 #include "imaging/resources.h"
+#include "tests/support/message_of.h"
 #include "tests/support/pixel_check.h"
-#include "tests/support/scratch_folder.h"
 
 namespace {
 
 using imaging::ResourceEntry;
 using imaging::ResourceTable;
 using imaging::ResourceType;
+using support::MessageOf;
 using support::Snapshot;
 
 const unsigned char kDescription[] = "{}";
 const unsigned char kOther[] = "other";
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Exception& e) {
-    return e.Message();
-  }
-  return "(nothing thrown)";
-}
 
 // A 3 x 2 bitmap with a different colour in every pixel, so a flipped or
 // swapped image cannot pass.
@@ -46,19 +37,16 @@ class ResourceTableTest : public ::testing::Test {
   void SetUp() override {
     TBitmap pattern;
     DrawPattern(pattern);
-    const support::ScratchFolder scratch;
-    imaging::SaveBmp24File(pattern, (scratch / "pattern.bmp").string());
-    const std::string bytes = support::ReadFile(scratch / "pattern.bmp");
-    bmp_.assign(bytes.begin(), bytes.end());
+    bmp_ = imaging::EncodeBmp24(pattern);
     const ResourceEntry entries[] = {
         {ResourceType::RCData, "TFMAIN", kDescription, sizeof kDescription - 1},
-        {ResourceType::Bitmap, "PRINCESS", bmp_.data(), bmp_.size()},
+        {ResourceType::Bitmap, "PRINCESS", reinterpret_cast<const unsigned char*>(bmp_.data()), bmp_.size()},
         {ResourceType::RCData, "OTHER", kOther, sizeof kOther - 1},
     };
     table_.Add(entries);
   }
 
-  std::vector<unsigned char> bmp_;
+  std::vector<std::byte> bmp_;
   ResourceTable table_;
 };
 

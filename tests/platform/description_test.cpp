@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "imaging/resources.h"
 #include "platform/form.h"
 #include "platform/timer.h"
+#include "tests/support/message_of.h"
 
 namespace {
 
@@ -38,23 +38,15 @@ class DescriptionTest : public ::testing::Test {
  protected:
   std::unique_ptr<DescribedForm> Read(const std::string& text) {
     text_ = text;
-    const imaging::ResourceEntry entry{imaging::ResourceType::RCData, "TFTEST", reinterpret_cast<const unsigned char*>(text_.data()),
-                              text_.size()};
+    const imaging::ResourceEntry entry{imaging::ResourceType::RCData, "TFTEST",
+                                       reinterpret_cast<const unsigned char*>(text_.data()), text_.size()};
     table_ = imaging::ResourceTable();
     table_.Add({&entry, 1});
     return std::make_unique<DescribedForm>(&calls_, "TfTest", &table_);
   }
 
-  static std::string MessageOf(const std::function<void()>& action) {
-    try {
-      action();
-    } catch (const Exception& e) {
-      return e.Message();
-    }
-    return "(accepted)";
-  }
   std::string ErrorOf(const std::string& text) {
-    return MessageOf([&] { Read(text); });
+    return support::MessageOf([&] { Read(text); });
   }
 
   std::string text_;
@@ -150,11 +142,11 @@ TEST_F(DescriptionTest, FaultsOfTheDescriptionItselfAreNamed) {
 }
 
 TEST_F(DescriptionTest, MissingDescriptionsAndComponentsAreNamed) {
-  EXPECT_EQ(MessageOf([&] { DescribedForm form(&calls_, "TfNowhere", HInstance); }),
+  EXPECT_EQ(support::MessageOf([&] { DescribedForm form(&calls_, "TfNowhere", HInstance); }),
             "Resource TfNowhere not found");
   auto form = Read(Describe(""));
   EXPECT_EQ(form->Component<TTimer>("timer1"), form->Component<TTimer>("Timer1"));
-  EXPECT_EQ(MessageOf([&] { form->Component<TTimer>("Timer2"); }), "Component Timer2 not found in fTest");
+  EXPECT_EQ(support::MessageOf([&] { form->Component<TTimer>("Timer2"); }), "Component Timer2 not found in fTest");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -40,6 +41,15 @@ class ScratchFolder {
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every name under `folder`, relative to it, links not followed: all that
+// was written or left there.
+inline std::set<std::string> Listing(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    names.insert(entry.path().lexically_relative(folder));
+  return names;
 }
 
 }  // namespace support
