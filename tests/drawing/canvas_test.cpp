@@ -15,12 +15,12 @@
 
 namespace {
 
+using support::Blue;
 using support::Fill;
 using support::PixelsAre;
+using support::Red;
 using support::Snapshot;
 
-constexpr TColor Red = 0x0000FF;    // TColor keeps red in the low byte
-constexpr TColor Blue = 0xFF0000;
 constexpr TColor Green = 0x00FF00;
 constexpr TColor Yellow = 0x00FFFF;
 

@@ -19,13 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace imaging;
+using support::Blue;
 using support::MessageOf;
 using support::PixelsAre;
 using support::ReadFile;
+using support::Red;
 using support::Snapshot;
-
-constexpr TColor kRed = 0x0000FF;
-constexpr TColor kBlue = 0xFF0000;
 
 // A red "F" on blue, 7 x 5: asymmetric in both directions, and 7 * 3 bytes
 // per row needs padding in a BMP.
@@ -33,7 +32,7 @@ std::optional<TColor> LetterF(int x, int y) {
   const bool stem = x == 1;
   const bool top = y == 0 && x >= 1 && x <= 4;
   const bool middle = y == 2 && x >= 1 && x <= 3;
-  return stem || top || middle ? kRed : kBlue;
+  return stem || top || middle ? Red : Blue;
 }
 
 void DrawF(TBitmap& b) {

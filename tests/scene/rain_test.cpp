@@ -16,11 +16,10 @@ namespace {
 
 using scene::DropColor;
 using scene::FarDropColor;
+using support::Blue;
 using support::Fill;
+using support::Red;
 using support::ScriptedRandom;
-
-constexpr TColor Red = 0x0000FF;
-constexpr TColor Blue = 0xFF0000;
 
 // Creation draws for a drop entering the top edge at `column` (x = 20 column)
 // with the slowest speed of its kind and the smallest size.

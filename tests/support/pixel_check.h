@@ -1,6 +1,6 @@
-// Whole-bitmap pixel checks: a snapshot of every pixel, the check that
-// exactly the expected pixels changed, and a bitmap of one colour to start
-// from.
+// Whole-bitmap pixel checks: the fixtures' two colours, a snapshot of every
+// pixel, the check that exactly the expected pixels changed, and a bitmap of
+// one colour to start from.
 
 #pragma once
 
@@ -14,6 +14,11 @@
 #include "drawing/canvas.h"
 
 namespace support {
+
+// Red on blue: a fixture in these two shows a red/blue swap at once.  TColor
+// keeps red in the low byte.
+constexpr TColor Red = 0x0000FF;
+constexpr TColor Blue = 0xFF0000;
 
 // A snapshot of every pixel of a bitmap, as TColor values.
 inline std::vector<TColor> Snapshot(const TBitmap& b) {
