@@ -63,14 +63,10 @@ std::vector<std::byte> EncodePng(const TBitmap& bitmap) {
   image.width = static_cast<png_uint_32>(bitmap.width());
   image.height = static_cast<png_uint_32>(bitmap.height());
   image.format = PNG_FORMAT_RGB;
-  // The first call only measures; the second writes into memory of that size.
-  png_alloc_size_t size = 0;
-  std::vector<std::byte> png;
-  bool ok = png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr) != 0;
-  if (ok) {
-    png.resize(size);
-    ok = png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr) != 0;
-  }
+  // Room for the worst case, so that the picture is compressed only once.
+  std::vector<std::byte> png(PNG_IMAGE_PNG_SIZE_MAX(image));
+  png_alloc_size_t size = png.size();
+  const bool ok = png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr) != 0;
   png_image_free(&image);
   // libpng fails here only on memory or on sizes a bitmap cannot have; its
   // own text would say nothing a user can act on.

@@ -26,10 +26,6 @@ class OutputFile {
   // Without a Commit the temporary file goes and the target is untouched.
   ~OutputFile();
 
-  // For libraries that write to a stdio stream themselves; check what they
-  // report and call Fail on their failure.
-  std::FILE* stream() const { return file_; }
-
   void Write(std::span<const std::byte> bytes);
   void Write(std::string_view text) { Write(std::as_bytes(std::span(text))); }
 
@@ -37,9 +33,8 @@ class OutputFile {
   // write that stdio buffered fails here at the latest.
   void Commit();
 
-  [[noreturn]] void Fail(const std::string& reason) const;
-
  private:
+  [[noreturn]] void Fail(const std::string& reason) const;
   [[noreturn]] void FailWithErrno(int error) const;
 
   std::string path_;       // as the caller named it, for messages
