@@ -65,7 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--no-lightning=yes"}, "--no-lightning takes no value"},
                       BadCase{{"--no-lightning", "yes"}, "unexpected argument 'yes'"},
                       BadCase{{"--every", "0"}, "--every wants"},
-                      BadCase{{"--format", "jpg"}, "--format wants ppm or png, not 'jpg'"}));
+                      BadCase{{"--format", "jpg"}, "--format wants ppm or png, not 'jpg'"},
+                      // Quoted on one line, with no terminal escape let through.
+                      BadCase{{"--every", "1\n2"}, "not '1?2'"}, BadCase{{"a\x1b[2J"}, "argument 'a?[2J'"}));
 
 // Numbers are read whole, without sign or blanks, and within their range.
 TEST(FramesOptions, RejectsMissingOptionsAndNumbersThatAreNotPlainAndInRange) {
