@@ -51,8 +51,10 @@ FileIdentity IdentityOf(const fs::path& path) {
     file = {true, status.st_dev, status.st_ino, status.st_nlink, {}};
   }
   std::error_code error;
-  file.resolved = fs::weakly_canonical(fs::absolute(path, error), error);
-  if (error) file.resolved = fs::absolute(path).lexically_normal();
+  fs::path absolute = fs::absolute(path, error);
+  if (error) absolute = path;  // the working folder is gone: as given
+  file.resolved = fs::weakly_canonical(absolute, error);
+  if (error) file.resolved = absolute.lexically_normal();
   return file;
 }
 
