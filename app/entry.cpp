@@ -57,7 +57,8 @@ int ProgramEntry(const CommandLine& options) {
                                      rain->lightning = options.lightning;
                                      fMain->Presentation = ChoosePresentation(
                                          options.screen, Environment("GDK_SCALE"), Environment("XSCREENSAVER_WINDOW"),
-                                         Application->Desktop(), fMain->ClientWidth, fMain->ClientHeight);
+                                         [] { return Application->Desktop(); }, fMain->ClientWidth,
+                                         fMain->ClientHeight);
                                    },
                                    [] { Application->Run(); }},
                                   [](const Exception& exception) { Application->ShowException(&exception); });

@@ -38,7 +38,7 @@ int DesktopWindowScale(std::string_view gdkScale, std::string_view xftDpi, int u
 }
 
 platform::Presentation ChoosePresentation(const ScreenOptions& options, std::string_view gdkScale,
-                                          std::string_view screensaverWindow, const platform::DesktopScreen& desktop,
+                                          std::string_view screensaverWindow, platform::DesktopScreen (*desktop)(),
                                           int viewWidth, int viewHeight) {
   using platform::Presentation;
   if (options.windowId) return {.kind = Presentation::kForeignWindow, .foreignWindow = *options.windowId};
@@ -50,8 +50,9 @@ platform::Presentation ChoosePresentation(const ScreenOptions& options, std::str
   }
   if (options.fullScreen) return {.kind = Presentation::kFullScreen};
   if (options.scale) return {.kind = Presentation::kWindow, .scale = *options.scale};
+  const platform::DesktopScreen screen = desktop();
   return {.kind = Presentation::kWindow,
-          .scale = DesktopWindowScale(gdkScale, desktop.xftDpi, desktop.usableWidth, desktop.usableHeight, viewWidth,
+          .scale = DesktopWindowScale(gdkScale, screen.xftDpi, screen.usableWidth, screen.usableHeight, viewWidth,
                                       viewHeight)};
 }
 

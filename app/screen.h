@@ -23,10 +23,12 @@ int DesktopWindowScale(std::string_view gdkScale, std::string_view xftDpi, int u
 // How a view of viewWidth x viewHeight is shown: in the window --window-id
 // names; for --root in the window XSCREENSAVER_WINDOW (`screensaverWindow`)
 // names, or the root window (id 0) when that is empty; full screen; or in a
-// window at the scale --scale gives, else at DesktopWindowScale's.  Throws
-// Exception when `screensaverWindow` is set but names no window id.
+// window at the scale --scale gives, else at DesktopWindowScale's for what
+// `desktop` says (asked only then, since asking costs a connection to the
+// display).  Throws Exception when `screensaverWindow` is set but names no
+// window id.
 platform::Presentation ChoosePresentation(const ScreenOptions& options, std::string_view gdkScale,
-                                          std::string_view screensaverWindow, const platform::DesktopScreen& desktop,
+                                          std::string_view screensaverWindow, platform::DesktopScreen (*desktop)(),
                                           int viewWidth, int viewHeight);
 
 }  // namespace app
