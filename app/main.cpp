@@ -26,10 +26,11 @@ TfMain::TfMain(TComponent* Owner)
                               [](TBitmap& picture) { LoadFromResourceName(&picture, HInstance, "Princess"); });
 }
 
-// One frame per timer event, painted straight onto the client area.  The
-// canvas clips to the visible 784 x 495, which therefore shows exactly the
-// top-left part of the whole 800 x 533 frame, without painting the frame
-// off screen and copying it.
+// One frame per timer event, painted straight onto the window's canvas (the
+// client area, or the view a scaled window enlarges).  The canvas clips to
+// the visible 784 x 495, which therefore shows exactly the top-left part of
+// the whole 800 x 533 frame, without painting the frame off screen and
+// copying it.
 void TfMain::Timer1Timer(TObject*) { rain->NextFrame(fMain->Canvas, pictureBitmap); }
 
 // A click is accepted and changes nothing.

@@ -21,7 +21,7 @@ class TfMain : public TForm {
 // Seeds the random source with the calendar time in whole seconds.
 void Randomize();
 
-extern TBitmap* frameBitmap;    // the off-screen frame, 800 x 533
+extern TBitmap* frameBitmap;    // a whole frame, 800 x 533, for painting frames off screen
 extern TBitmap* pictureBitmap;  // the picture, drawn transparent
 extern Rain* rain;
 extern TfMain* fMain;

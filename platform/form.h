@@ -97,8 +97,8 @@ class TForm : public TComponent {
   // smaller than the view, the nearest pixel.
   platform::Presentation Presentation;
 
-  // Paints straight onto the client area; what is drawn stays until drawn
-  // over.  The window shows it after the event handler that drew it returns.
+  // Paints straight onto the client area at 1x, otherwise onto the view that
+  // each present maps into the window; what is drawn stays until drawn over.  The window shows it after the event handler that drew it returns.
   TCanvas* const Canvas = &canvas_;
 
   // Makes the window and shows it.
