@@ -278,6 +278,19 @@ void PresentScaledChecked(const Surface& target, const Box& box, const Surface& 
     std::copy_n(At(source, 0, y), source.width, At(*shown, 0, y));
 }
 
+// Whether PresentScaledChanges skips unchanged pixels for this box on this
+// target rather than writing the whole box.
+bool SkipsUnchanged([[maybe_unused]] const Surface& target, [[maybe_unused]] const Box& box,
+                    [[maybe_unused]] const Surface& source) {
+#if defined(__SSE2__)
+  const Span cols = Visible(box.x, box.width, target.width);
+  const Span rows = Visible(box.y, box.height, target.height);
+  return !cols.empty() && !rows.empty() && StreamsWholeBands(target, box, source, cols, rows);
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
 void PresentScaled(const Surface& target, const Box& box, const Surface& source) {
@@ -319,12 +332,15 @@ void ScaledView::Fit(const Surface& target) {
   box_ = FitView(width_, height_, target.width, target.height).box;
   FillOutside(target, box_, 0);
   whole_ = true;
+  skipsUnchanged_ = SkipsUnchanged(target, box_, view());
 }
 
 void ScaledView::Show(const Surface& target) {
-  if (whole_) {
+  if (whole_ || !skipsUnchanged_) {
     PresentScaled(target, box_, view());
-    shown_ = view_;
+    // Kept only where it is read, since copying it costs as much as the
+    // presenting of a view at 1x.
+    if (skipsUnchanged_) shown_ = view_;
     whole_ = false;
   } else {
     PresentScaledChanges(target, box_, view(), {shown_.data(), width_, height_, width_});

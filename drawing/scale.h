@@ -75,16 +75,18 @@ class ScaledView {
   // paints black around it; the next Show writes the whole box.
   void Fit(const Surface& target);
   // Shows the view in its box; after the first Show since Fit, only what
-  // changed since the last one (PresentScaledChanges).
+  // changed since the last one (PresentScaledChanges) where the box lets
+  // unchanged pixels be skipped.
   void Show(const Surface& target);
 
  private:
   int width_;
   int height_;
   std::vector<Pixel> view_;
-  std::vector<Pixel> shown_;  // what the box shows, while `whole_` is false
+  std::vector<Pixel> shown_;  // what the box shows, while `whole_` is false, if it skips unchanged pixels
   Box box_;
   bool whole_ = true;
+  bool skipsUnchanged_ = false;
 };
 
 // Paints every pixel of `target` outside `box` with `colour`.  Kept apart
