@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <set>
 
+#include "drawing/exception.h"
+
 namespace app {
 
 namespace {
@@ -38,7 +40,7 @@ constexpr Option Options[] = {
      [](CommandLine& line, std::string_view value) {
        if (std::string error = OnlyScreenOption(line, "--scale"); !error.empty()) return error;
        if (value.size() != 1 || value[0] < '1' || value[0] > '0' + kMaxWindowScale)
-         return "--scale needs a whole number from 1 to " + std::to_string(kMaxWindowScale) + ", not " + QuotedArgument(value);
+         return "--scale needs a whole number from 1 to " + std::to_string(kMaxWindowScale) + ", not " + Quoted(value);
        line.screen.scale = value[0] - '0';
        return std::string();
      }},
@@ -58,7 +60,7 @@ constexpr Option Options[] = {
      [](CommandLine& line, std::string_view value) {
        if (std::string error = OnlyScreenOption(line, "--window-id"); !error.empty()) return error;
        line.screen.windowId = ParseWindowId(value);
-       return line.screen.windowId ? std::string() : "--window-id needs a window id, not " + QuotedArgument(value);
+       return line.screen.windowId ? std::string() : "--window-id needs a window id, not " + Quoted(value);
      }},
     {"--no-lightning", "", "never flash the sky with lightning; the rain stays the same",
      [](CommandLine& line, std::string_view) {
@@ -76,16 +78,6 @@ ParsedCommandLine Failure(std::string message) {
 
 }  // namespace
 
-std::string QuotedArgument(std::string_view arg) {
-  constexpr std::size_t Longest = 60;
-  std::size_t cut = std::min(arg.size(), Longest);
-  // Never inside a UTF-8 sequence.
-  while (cut > 0 && cut < arg.size() && (static_cast<unsigned char>(arg[cut]) & 0xC0) == 0x80) --cut;
-  std::string shown = "'";
-  for (char c : arg.substr(0, cut)) shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
-  return shown + (cut < arg.size() ? "...'" : "'");
-}
-
 std::span<const Option> ProgramOptions() { return Options; }
 
 ParsedCommandLine ParseCommandLine(std::span<const std::string> args, std::span<const Option> table) {
@@ -93,12 +85,12 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> args, std::span<
   std::set<std::string_view> seen;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    if (!arg.starts_with("-")) return Failure("unexpected argument " + QuotedArgument(arg));
+    if (!arg.starts_with("-")) return Failure("unexpected argument " + Quoted(arg));
 
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
     const auto option = std::ranges::find(table, name, &Option::name);
-    if (option == table.end()) return Failure("unknown option " + QuotedArgument(name));
+    if (option == table.end()) return Failure("unknown option " + Quoted(name));
     if (!seen.insert(option->name).second) return Failure(std::string(option->name) + " given twice");
 
     std::string_view value;

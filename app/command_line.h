@@ -63,11 +63,6 @@ std::string Usage();
 // What --version prints: "rainstorm 1.0.0".
 std::string VersionLine();
 
-// An argument as an error message quotes it: in single quotes, on one line
-// (control characters become '?'), and cut short after 60 bytes, however
-// long or strange the argument.
-std::string QuotedArgument(std::string_view arg);
-
 // An X11 window id written in decimal or as 0x-hex: a whole number from 1
 // to 0xFFFFFFFF with nothing around it.  Nothing for anything else.
 std::optional<unsigned long> ParseWindowId(std::string_view text);

@@ -1,10 +1,14 @@
 // The one exception type every layer of the program raises: the drawing
-// layer's users, image files, resources and the platform alike.
+// layer's users, image files, resources and the platform alike; and the one
+// way its messages show a value that came from outside (an argument, a path,
+// the environment).
 
 #pragma once
 
+#include <cstddef>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <utility>
 
 class Exception : public std::exception {
@@ -16,3 +20,9 @@ class Exception : public std::exception {
  private:
   std::string message_;
 };
+
+// `text` as a message shows it: in single quotes, on one line (control
+// characters become '?', so no newline splits the message and no terminal
+// escape passes), and cut short after `longest` bytes, never inside a UTF-8
+// sequence, however long or strange the text.
+std::string Quoted(std::string_view text, std::size_t longest = 60);

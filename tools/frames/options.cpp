@@ -9,7 +9,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "app/command_line.h"
+#include "drawing/exception.h"
 
 namespace tools {
 
@@ -32,7 +32,7 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text, std::uint64_t mi
 std::string RangeError(std::string_view option, std::string_view value, std::uint64_t min,
                        std::uint64_t max) {
   return std::string(option) + " wants a whole number from " + std::to_string(min) + " to " +
-         std::to_string(max) + ", not " + app::QuotedArgument(value);
+         std::to_string(max) + ", not " + Quoted(value);
 }
 
 // An option either takes a value or is a flag that stands alone.
@@ -69,7 +69,7 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
     if (!arg.starts_with("--")) {
-      return Failure("unexpected argument " + app::QuotedArgument(arg));
+      return Failure("unexpected argument " + Quoted(arg));
     }
 
     // Both "--seed 7" and "--seed=7" are accepted.
@@ -82,7 +82,7 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
 
     const auto option = std::ranges::find(Options, name, &Option::name);
     if (option == std::end(Options)) {
-      return Failure("unknown option " + app::QuotedArgument(name));
+      return Failure("unknown option " + Quoted(name));
     }
     if (!seen.insert(name).second) {
       return Failure(std::string(name) + " given twice");
@@ -129,7 +129,7 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
     } else if (*value == "ppm" || *value == "png") {
       options.format = *value == "png" ? FrameFormat::Png : FrameFormat::Ppm;
     } else {
-      error = "--format wants ppm or png, not " + app::QuotedArgument(*value);
+      error = "--format wants ppm or png, not " + Quoted(*value);
     }
     if (!error.empty()) return Failure(error);
   }
