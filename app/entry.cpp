@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <new>
 
 #include "app/main.h"
 #include "app/screen.h"
@@ -30,6 +31,8 @@ int GuardedEntry(const EntrySteps& steps, const std::function<void(const Excepti
     return 0;
   } catch (const Exception& exception) {
     show(exception);
+  } catch (const std::bad_alloc&) {
+    show(Exception("Out of memory"));
   } catch (const std::exception& exception) {
     show(Exception(exception.what()));
   } catch (...) {
@@ -61,12 +64,18 @@ int ProgramEntry(const CommandLine& options) {
                                          fMain->ClientHeight);
                                    },
                                    [] { Application->Run(); }},
-                                  [](const Exception& exception) { Application->ShowException(&exception); });
+                                  [](const Exception& exception) {
+                                    // Asked to end, the program ends; what
+                                    // went wrong meanwhile no longer matters
+                                    // (a screensaver takes its window away
+                                    // and ends the program together).
+                                    if (!Application->EndRequested()) Application->ShowException(&exception);
+                                  });
   // The windows and the display go here, where the display is known to be
   // alive: had it gone, the process would have ended already.
   Application->Shutdown();
   fMain = nullptr;
-  return status;
+  return Application->EndRequested() ? 0 : status;
 }
 
 }  // namespace app

@@ -45,7 +45,7 @@ platform::Presentation ChoosePresentation(const ScreenOptions& options, std::str
   if (options.root) {
     if (screensaverWindow.empty()) return {.kind = Presentation::kForeignWindow, .foreignWindow = 0};
     const auto id = ParseWindowId(screensaverWindow);
-    if (!id) throw Exception("XSCREENSAVER_WINDOW is not a window id: " + std::string(screensaverWindow));
+    if (!id) throw Exception("XSCREENSAVER_WINDOW is not a window id: " + Quoted(screensaverWindow));
     return {.kind = Presentation::kForeignWindow, .foreignWindow = *id};
   }
   if (options.fullScreen) return {.kind = Presentation::kFullScreen};

@@ -1,6 +1,7 @@
 #include "platform/application.h"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -8,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,6 +52,35 @@ bool ShowBoxEndedBySignals(const std::string& title, const std::string& message)
   return shown;
 }
 
+// SIGINT and SIGTERM ask the loop to end, as closing the window does.  The
+// handler only notes it and wakes the loop's wait through a pipe.
+volatile std::sig_atomic_t endRequested = 0;
+int wakePipe[2] = {-1, -1};
+
+extern "C" void RequestEnd(int) {
+  const int saved = errno;
+  endRequested = 1;
+  const char byte = 0;
+  if (wakePipe[1] >= 0) [[maybe_unused]] const auto written = write(wakePipe[1], &byte, 1);
+  errno = saved;
+}
+
+// Installed once and never taken back: a signal that came while the program
+// ends, after the loop, must not kill it with a status that says it was
+// killed.  A signal ignored since the start stays ignored (nohup, a shell's
+// background job).
+void CatchEndingSignals() {
+  if (wakePipe[0] >= 0 || pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = RequestEnd;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    struct sigaction previous {};
+    sigaction(signal, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) sigaction(signal, &action, nullptr);
+  }
+}
+
 }  // namespace
 
 TApplication* const Application = new TApplication;
@@ -58,6 +90,11 @@ TApplication::TApplication() : TComponent(nullptr) {}
 TApplication::~TApplication() { Shutdown(); }
 
 void TApplication::Shutdown() {
+  // What the windows' going away makes the server say is no news now.
+  if (initialized_) platform::IgnoreXErrors();
+  // SDL would wait forever to see a window another program destroyed go
+  // unmapped; the server frees all of ours once the process ends.
+  if (initialized_ && platform::OwnWindowDestroyed()) return;
   // Windows go while SDL still runs.
   TTimer::SetDelivering(false);
   DestroyComponents();
@@ -69,6 +106,8 @@ void TApplication::Shutdown() {
 
 void TApplication::Initialize() {
   if (initialized_) return;
+  CatchEndingSignals();
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Only real displays: without one SDL would quietly pick its invisible
   // "offscreen" driver and the program would run unseen.  An SDL_VIDEODRIVER
   // setting in the environment still takes precedence.  Wayland is named
@@ -85,11 +124,14 @@ void TApplication::Initialize() {
   setenv("SDL_VIDEO_X11_WMCLASS", WindowClass.c_str(), 1);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", WindowClass.c_str(), 1);
 
-  platform::TolerateWakeupsOfClosedWindows();
-  platform::EndProcessWhenDisplayIsLost(Title);
+  platform::HandleXErrors(Title);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    throw Exception("Cannot open a window: " + SdlError());
+    const bool chosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
+    throw Exception("Cannot open a window: " + (chosen ? SdlError() : platform::WhyNoDisplay(SdlError())));
   }
+  // The raw X events of our windows and of a host window: their
+  // destruction, later their state.
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   // On X11 the window surface goes through shared memory (XShm).  Left to
   // itself SDL would put it through OpenGL, which without a graphics driver
   // means a software renderer costing many times the CPU.  The drivers
@@ -108,28 +150,38 @@ void TApplication::Run() {
   if (!initialized_) Initialize();
   terminated_ = false;
   mainForm_->Show();
+  running_ = true;
   // Timer events are made here, on this thread, when the loop finds a timer
   // due: no timer thread, nothing queued, and the loop sleeps in the display
   // connection's poll between frames.
   while (!terminated_) {
     SDL_Event event;
-    bool received;
-    if (TTimer::AnyRunning()) {
-      const auto wait = TTimer::NextDue() - TTimer::Clock::now();
-      // Whole milliseconds, rounded up so the loop does not wake just early.
-      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
-      received = SDL_WaitEventTimeout(&event, static_cast<int>(std::clamp<long long>(ms, 0, 1000))) != 0;
-    } else {
-      received = SDL_WaitEvent(&event) != 0;
-      if (!received) throw Exception("The message loop failed: " + SdlError());
-    }
-    if (received) Dispatch(event);
-    TTimer::FireDue();
-    PresentChangedForms();
+    while (!terminated_ && SDL_PollEvent(&event)) Dispatch(event);
+    platform::CheckXErrors();
     // Whoever made the window drawn in has destroyed it: nothing is left to
     // show, and ending is the normal way out of it.
-    if (platform::ForeignWindowGone()) Terminate();
+    if (terminated_ || endRequested != 0 || platform::ForeignWindowGone()) break;
+    TTimer::FireDue();
+    PresentChangedForms();
+    platform::CheckXErrors();
+    if (!terminated_) Wait();
   }
+  terminated_ = true;
+}
+
+bool TApplication::EndRequested() const { return endRequested != 0; }
+
+void TApplication::Wait() const {
+  int timeout = -1;
+  if (TTimer::AnyRunning()) {
+    // Whole milliseconds, rounded up so the loop does not wake just early.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(TTimer::NextDue() - TTimer::Clock::now());
+    timeout = static_cast<int>(std::clamp<long long>(wait.count(), 0, 1000));
+  }
+  if (timeout == 0 || platform::WaitForDisplay(mainForm_->Handle(), wakePipe[0], timeout)) return;
+  // Elsewhere SDL waits, and a signal is seen at the latest after a quarter
+  // of a second.
+  SDL_WaitEventTimeout(nullptr, timeout < 0 ? 250 : std::min(timeout, 250));
 }
 
 TForm* TApplication::FormOfWindow(std::uint32_t windowId) const {
@@ -147,10 +199,11 @@ void TApplication::Dispatch(const SDL_Event& event) {
       Terminate();
       return;
     case SDL_WINDOWEVENT: windowId = event.window.windowID; break;
-    case SDL_KEYDOWN: windowId = event.key.windowID; break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: windowId = event.key.windowID; break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: windowId = event.button.windowID; break;
-    case SDL_SYSWMEVENT: platform::NoteForeignWindowEvent(*event.syswm.msg); return;
+    case SDL_SYSWMEVENT: platform::NoteXEvent(*event.syswm.msg); return;
     default: return;
   }
   if (TForm* form = FormOfWindow(windowId)) form->HandleEvent(event);
@@ -188,6 +241,10 @@ void TApplication::ShowException(const Exception* exception) {
   const std::string title = Title + " - error";
   // SDL would show its box over X11 whatever driver runs; under one that
   // draws nowhere, the message must not appear where the program did not.
-  if ((!initialized_ || ShowsOnScreen()) && ShowBoxEndedBySignals(title, message)) return;
+  // Nor does a box come once the window ran, or in another program's
+  // window: there the screen belongs to someone else, and a window that
+  // just went away leaves nobody to answer a box.
+  const bool guest = mainForm_ != nullptr && mainForm_->Presentation.kind == platform::Presentation::kForeignWindow;
+  if (!running_ && !guest && (!initialized_ || ShowsOnScreen()) && ShowBoxEndedBySignals(title, message)) return;
   std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
 }

@@ -37,7 +37,8 @@ class TApplication : public TComponent {
   std::string WindowClass = "rain";
 
   // Starts the display and the timers.  Throws Exception when there is no
-  // display to show windows on.
+  // display to show windows on, saying why.  From here on SIGINT and SIGTERM
+  // end Run as a close does.
   void Initialize();
 
   // Creates a form owned by the application and stores it in *reference; the
@@ -51,10 +52,14 @@ class TApplication : public TComponent {
 
   TForm* MainForm() const { return mainForm_; }
 
-  // Shows the main form and delivers events until it is closed (or Terminate
-  // is called).  Exceptions from event handlers leave Run.
+  // Shows the main form and delivers events until it is closed, Terminate
+  // is called, SIGINT or SIGTERM comes, or the window drawn in goes.
+  // Exceptions from event handlers leave Run, as does an X error that
+  // nothing explains.
   void Run();
   void Terminate() { terminated_ = true; }
+  // Whether SIGINT or SIGTERM asked the program to end since Initialize.
+  bool EndRequested() const;
 
   // Read once Initialize has started the display.
   platform::DesktopScreen Desktop() const;
@@ -65,9 +70,11 @@ class TApplication : public TComponent {
   std::string VideoDriver() const;
   bool ShowsOnScreen() const;
 
-  // Shows the message in a message box titled "<Title> - error"; when no box
-  // can be shown, or the driver started shows nothing on a screen, prints it
-  // on stderr.  SIGINT and SIGTERM end the program and the box at once.
+  // Shows the message in a message box titled "<Title> - error" while the
+  // program starts in a window of its own; otherwise (once it ran, in
+  // another program's window, when no box can be shown or the driver started
+  // shows nothing on a screen) prints it on stderr as one line.  SIGINT and
+  // SIGTERM end the program and the box at once.
   void ShowException(const Exception* exception);
 
   // Frees the forms and closes the display, as the destructor does; the
@@ -76,12 +83,14 @@ class TApplication : public TComponent {
 
  private:
   void Dispatch(const SDL_Event& event);
+  void Wait() const;
   TForm* FormOfWindow(std::uint32_t windowId) const;
   void PresentChangedForms();
 
   TForm* mainForm_ = nullptr;
   bool initialized_ = false;
   bool terminated_ = false;
+  bool running_ = false;  // Run showed the main form
 };
 
 // Made before main and never destroyed: a static destructor would close

@@ -22,12 +22,12 @@ std::string SdlError() { return SDL_GetError(); }
 // The shade a colour of a window description paints with.
 Pixel PaintPixel(TColor color) { return ToPixel(color == clBtnFace ? 0xF0F0F0 : color); }
 
-// The window surface formats whose pixels are laid out as the canvas's
-// 0x00RRGGBB, so the canvas can paint on them directly.
+// Whether the window surface's pixels are laid out as the canvas's
+// 0x00RRGGBB, so the canvas can paint on them directly.  Not on a surface
+// with alpha (a window of depth 32), which the canvas's zero top byte would
+// make transparent under a compositor.
 bool CanvasCanPaintOn(const SDL_Surface* surface) {
-  const Uint32 format = surface->format->format;
-  return (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888) &&
-         surface->pitch % 4 == 0;
+  return surface->format->format == SDL_PIXELFORMAT_RGB888 && surface->pitch % 4 == 0;
 }
 
 // Gives the window the program's icon, if the image carries one.  SDL keeps
@@ -49,6 +49,9 @@ bool IsCloseKey(const SDL_Keysym& key) {
   const bool ctrlOnly = (key.mod & KMOD_CTRL) != 0 && (key.mod & (KMOD_SHIFT | KMOD_ALT | KMOD_GUI)) == 0;
   return ctrlOnly && (key.sym == SDLK_q || key.sym == SDLK_w);
 }
+
+// The keys that do something.
+constexpr SDL_Keycode kActionKeys[] = {SDLK_q, SDLK_w, SDLK_ESCAPE};
 
 // Where a form's client area goes, inside a frame of these borders: (Left,
 // Top) times the scale.  A window enlarged by a scale is moved in where it
@@ -80,6 +83,7 @@ struct TForm::Window {
   bool shown = false;
   bool placed = false;        // client area moved to Left, Top
   bool leftButtonDown = false;
+  std::set<SDL_Keycode> heldSinceFocus;  // action keys down when the focus came, until released
 
   drawing::Surface Target();
 
@@ -105,6 +109,8 @@ TForm::~TForm() {
 
 bool TForm::Visible() const { return window_ != nullptr && window_->shown; }
 
+SDL_Window* TForm::Handle() const { return window_ != nullptr ? window_->handle : nullptr; }
+
 std::uint32_t TForm::WindowId() const { return window_ != nullptr ? SDL_GetWindowID(window_->handle) : 0; }
 
 void TForm::Show() {
@@ -115,7 +121,6 @@ void TForm::Show() {
     if (foreign) {
       // Another program owns the window: it is neither shown nor decorated here.
       window->handle = platform::AdoptForeignWindow(Presentation.foreignWindow);
-      if (window->handle == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
     } else {
       const bool sizeable = BorderStyle == bsSizeable;
       const int scale = WindowScale();
@@ -124,7 +129,7 @@ void TForm::Show() {
       const SDL_Point place = ClientPlace(*this, scale, 0, 0, 0, 0);
       window->handle =
           SDL_CreateWindow(Caption.c_str(), place.x, place.y, ClientWidth * scale, ClientHeight * scale, flags);
-      if (window->handle == nullptr) throw Exception("Cannot create the window " + Name + ": " + SdlError());
+      if (window->handle == nullptr) throw Exception("Cannot create a window: " + SdlError());
 
       SetIcon(window->handle);
       platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
@@ -171,7 +176,7 @@ drawing::Surface TForm::Window::Target() {
 void TForm::AttachSurface() {
   Window& window = *window_;
   window.surface = SDL_GetWindowSurface(window.handle);
-  if (window.surface == nullptr) throw Exception("Cannot draw in the window " + Name + ": " + SdlError());
+  if (window.surface == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
   SDL_Surface* surface = window.surface;
   const Pixel background = PaintPixel(Color);
   window.shadow.clear();
@@ -208,7 +213,7 @@ void TForm::Present() {
       break;
     // SDL invalidates the surface when the window changes; the next frame
     // paints into the new one.
-    if (attempt > 0) throw Exception("Cannot show the window " + Name + ": " + SdlError());
+    if (attempt > 0) throw Exception("Cannot show the window: " + SdlError());
     AttachSurface();
   }
   window.surroundChanged = false;
@@ -242,6 +247,11 @@ void TForm::HandleEvent(const SDL_Event& event) {
       switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE: Close(); return;
         case SDL_WINDOWEVENT_SIZE_CHANGED: AttachSurface(); return;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          window_->heldSinceFocus.clear();
+          for (const SDL_Keycode key : kActionKeys)
+            if (platform::KeyHeld(window_->handle, key)) window_->heldSinceFocus.insert(key);
+          return;
         // No paint handler: an uncovered window shows what was last drawn.
         case SDL_WINDOWEVENT_EXPOSED:
           window_->surroundChanged = true;
@@ -250,11 +260,16 @@ void TForm::HandleEvent(const SDL_Event& event) {
         default: return;
       }
     case SDL_KEYDOWN:
+      // Only a fresh press: not a key held down and repeating, and not one
+      // still held from another window, whose repeats X sends here once
+      // this window has the focus.
+      if (event.key.repeat != 0 || window_->heldSinceFocus.contains(event.key.keysym.sym)) return;
       // A full screen has no frame to close it with, so Escape closes it too.
       if (IsCloseKey(event.key.keysym) ||
           (event.key.keysym.sym == SDLK_ESCAPE && Presentation.kind == platform::Presentation::kFullScreen))
         Close();
       return;
+    case SDL_KEYUP: window_->heldSinceFocus.erase(event.key.keysym.sym); return;
     case SDL_MOUSEBUTTONDOWN:
       if (event.button.button == SDL_BUTTON_LEFT) window_->leftButtonDown = true;
       return;

@@ -16,6 +16,7 @@
 #include "platform/description.h"
 
 union SDL_Event;
+struct SDL_Window;
 
 // The values of the form's properties that window descriptions use.  System
 // colours carry their index in the top byte; the window paints them with a
@@ -115,6 +116,7 @@ class TForm : public TComponent {
 
   // For the application's message loop.
   std::uint32_t WindowId() const;  // 0 before the window is made
+  SDL_Window* Handle() const;      // nullptr before the window is made
   void HandleEvent(const SDL_Event& event);
   void PlaceClientArea();
   void PresentIfChanged();

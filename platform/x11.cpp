@@ -6,14 +6,21 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <poll.h>
+#include <sys/mman.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+
+#include "drawing/exception.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/Xresource.h>
+#include <X11/keysym.h>
 
 namespace platform {
 
@@ -59,14 +66,40 @@ void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
 
 namespace {
 
-XErrorHandler previousErrorHandler = nullptr;
+// Only this thread talks to the display, and Xlib calls the handlers on it,
+// so plain values do.  The handlers may not talk to the server themselves:
+// they note what happened and the message loop looks at it afterwards.
 
 // The window another program made that we draw in, and whether it is gone.
-// Only this thread talks to the display, so plain values do.
 Window foreignWindow = 0;
 bool foreignWindowGone = false;
 
-int IgnoreRefusedWakeups(Display* display, XErrorEvent* error) {
+bool ending = false;
+
+// The first X error nothing has looked at yet.
+struct PendingError {
+  bool set = false;
+  Display* display = nullptr;
+  XErrorEvent error{};
+};
+PendingError pending;
+// Our own window destroyed by someone else, noticed from its DestroyNotify
+// or from the errors of drawing in it.
+bool destroyedOwn = false;
+Window destroyedOwnWindow = 0;
+
+// While set, errors go here instead: our own checks of a window.
+bool* trappedError = nullptr;
+
+int NoteXError(Display* display, XErrorEvent* error) {
+  if (trappedError != nullptr) {
+    *trappedError = true;
+    return 0;
+  }
+  if (ending || foreignWindowGone) return 0;
+  // SDL 2.26 wakes its own message loop by sending an event to one of its
+  // windows over a second connection; sent just as the window closes, the
+  // server refuses it, which says nothing.
   if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
   if (foreignWindow != 0) {
     // Its owner may destroy the window at any moment; what we send it then
@@ -79,7 +112,8 @@ int IgnoreRefusedWakeups(Display* display, XErrorEvent* error) {
     // root window, resized with its screen, has none.
     if (error->error_code == BadWindow && error->request_code == X_TranslateCoords && error->resourceid == 0) return 0;
   }
-  return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
+  if (!pending.set) pending = {true, display, *error};
+  return 0;
 }
 
 // A plain array, so that nothing the handler reads is ever destroyed.
@@ -90,67 +124,158 @@ int EndOnLostDisplay(Display* display) {
   std::_Exit(1);
 }
 
-}  // namespace
-
-void TolerateWakeupsOfClosedWindows() {
-  XErrorHandler previous = XSetErrorHandler(IgnoreRefusedWakeups);
-  if (previous != IgnoreRefusedWakeups) previousErrorHandler = previous;
+// Runs `request` on `display` with its errors caught; true when it failed.
+template <typename Request>
+bool Fails(Display* display, Request request) {
+  XSync(display, False);
+  bool failed = false;
+  trappedError = &failed;
+  request();
+  XSync(display, False);
+  trappedError = nullptr;
+  return failed;
 }
 
-void EndProcessWhenDisplayIsLost(const std::string& programName) {
+std::string WindowName(unsigned long window) {
+  char id[32];
+  std::snprintf(id, sizeof id, "0x%lx", window);
+  return id;
+}
+
+// What a refused request was trying to do, as the end of "refused to ...".
+std::string RequestInWords(Display* display, const XErrorEvent& error) {
+  static constexpr std::pair<int, const char*> kCore[] = {
+      {X_CreateWindow, "make a window in"},          {X_ChangeWindowAttributes, "change"},
+      {X_GetWindowAttributes, "read"},               {X_MapWindow, "show"},
+      {X_UnmapWindow, "hide"},                       {X_ConfigureWindow, "move or resize"},
+      {X_GetGeometry, "measure"},                    {X_QueryTree, "find the parent of"},
+      {X_ChangeProperty, "set a property of"},       {X_GetProperty, "read a property of"},
+      {X_TranslateCoords, "locate"},                 {X_SetInputFocus, "focus"},
+      {X_CreateGC, "make a graphics context for"},   {X_FreeGC, "free a graphics context of"},
+      {X_ClearArea, "clear"},                        {X_PutImage, "draw in"},
+  };
+  for (const auto& [code, words] : kCore)
+    if (error.request_code == code) return words;
+  static constexpr std::pair<const char*, const char*> kExtensions[] = {
+      {"MIT-SHM", "draw through shared memory in"}, {"XInputExtension", "take input from"},
+      {"RANDR", "read the monitors of"},           {"XKEYBOARD", "read the keyboard of"},
+  };
+  for (const auto& [name, words] : kExtensions) {
+    int major = 0, event = 0, firstError = 0;
+    if (XQueryExtension(display, name, &major, &event, &firstError) && major == error.request_code) return words;
+  }
+  return "carry out request " + std::to_string(error.request_code) + "." + std::to_string(error.minor_code) + " on";
+}
+
+}  // namespace
+
+void HandleXErrors(const std::string& programName) {
   std::snprintf(lostDisplayProgram, sizeof lostDisplayProgram, "%s", programName.c_str());
+  XSetErrorHandler(NoteXError);
   XSetIOErrorHandler(EndOnLostDisplay);
+}
+
+void IgnoreXErrors() { ending = true; }
+
+void CheckXErrors() {
+  if (pending.set && !ending && !foreignWindowGone) {
+    const PendingError error = std::exchange(pending, {});
+    const XErrorEvent& e = error.error;
+    // A window that went away takes requests about other resources made
+    // for it (a graphics context, shared memory) down with it.
+    const unsigned long window = foreignWindow != 0 ? foreignWindow : e.resourceid;
+    const bool aboutWindow = foreignWindow != 0 || e.error_code == BadWindow || e.error_code == BadDrawable;
+    XWindowAttributes attributes;
+    if (aboutWindow && window != 0 &&
+        Fails(error.display, [&] { XGetWindowAttributes(error.display, window, &attributes); })) {
+      (foreignWindow != 0 ? foreignWindowGone : destroyedOwn) = true;
+      if (foreignWindow == 0) destroyedOwnWindow = window;
+    } else {
+      char reason[128] = "";
+      XGetErrorText(error.display, e.error_code, reason, sizeof reason);
+      throw Exception("The X server refused to " + RequestInWords(error.display, e) + " " +
+                      (e.resourceid != 0 ? "the resource " + WindowName(e.resourceid) : std::string("the display")) +
+                      ": " + reason);
+    }
+  }
+  if (destroyedOwn && !ending)
+    throw Exception("The window " + WindowName(destroyedOwnWindow) + " was destroyed by another program");
+}
+
+bool OwnWindowDestroyed() { return destroyedOwn; }
+
+bool WaitForDisplay(SDL_Window* window, int wakeFd, int timeoutMs) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  Display* display = info.info.x11.display;
+  // Flushes what we asked for, and reads what already came: an event Xlib
+  // holds would not wake the poll.
+  if (XEventsQueued(display, QueuedAfterFlush) > 0 || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return true;
+  pollfd waits[2] = {{ConnectionNumber(display), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  poll(waits, wakeFd >= 0 ? 2 : 1, timeoutMs);
+  return true;
 }
 
 SDL_Window* AdoptForeignWindow(unsigned long window) {
   // Left alone, SDL would mark the window as a place to drop files on.
   SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
   SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
-  // Its destruction reaches us only as a raw X event.
-  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
-  if (window == 0) {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-      SDL_SetError("cannot open the display %s", XDisplayName(nullptr));
-      return nullptr;
-    }
-    window = DefaultRootWindow(display);
-    XCloseDisplay(display);
-  }
+  // A connection of our own, to look at the window before SDL touches it.
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) throw Exception("cannot open the display " + Quoted(XDisplayName(nullptr)));
+  if (window == 0) window = DefaultRootWindow(display);
+  const std::string name = "the window " + WindowName(window);
+  XWindowAttributes attributes{};
+  Window root = 0;
+  int x = 0, y = 0;
+  unsigned width = 0, height = 0, border = 0, depth = 0;
+  const bool isWindow = !Fails(display, [&] { XGetWindowAttributes(display, window, &attributes); });
+  const bool isDrawable =
+      isWindow || !Fails(display, [&] { XGetGeometry(display, window, &root, &x, &y, &width, &height, &border, &depth); });
+  XCloseDisplay(display);
+  if (!isDrawable) throw Exception("Cannot draw in " + name + ": there is no such window");
+  if (!isWindow) throw Exception("Cannot draw in " + name + ": it is a picture (pixmap), not a window");
+  if (attributes.c_class == InputOnly) throw Exception("Cannot draw in " + name + ": it takes input only and shows nothing");
+
   foreignWindow = window;
   foreignWindowGone = false;
   SDL_Window* adopted = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(window)));
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (adopted == nullptr || !SDL_GetWindowWMInfo(adopted, &info) || info.subsystem != SDL_SYSWM_X11) {
+    const std::string error = SDL_GetError();
     if (adopted != nullptr) SDL_DestroyWindow(adopted);
     foreignWindow = 0;
-    return nullptr;
+    throw Exception("Cannot draw in " + name + ": " + error);
   }
   // SDL selects no events on a window it did not make.  Ask for its size
   // changes, its destruction and its exposures, and never for input: on the
   // root window another client may hold the button presses, and the server
   // would refuse a second one.
-  Display* display = info.info.x11.display;
-  XWindowAttributes attributes{};
-  XGetWindowAttributes(display, window, &attributes);
-  XSelectInput(display, window, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
-  XSync(display, False);
+  Display* sdlDisplay = info.info.x11.display;
+  XSelectInput(sdlDisplay, window, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
+  XSync(sdlDisplay, False);
   if (foreignWindowGone) {
     SDL_DestroyWindow(adopted);
     foreignWindow = 0;
-    char id[32];
-    std::snprintf(id, sizeof id, "0x%lx", window);
-    SDL_SetError("there is no X11 window %s", id);
-    return nullptr;
+    throw Exception("Cannot draw in " + name + ": there is no such window");
   }
   return adopted;
 }
 
-void NoteForeignWindowEvent(const SDL_SysWMmsg& message) {
-  if (message.subsystem != SDL_SYSWM_X11 || foreignWindow == 0) return;
+void NoteXEvent(const SDL_SysWMmsg& message) {
+  if (message.subsystem != SDL_SYSWM_X11 || ending) return;
   const XEvent& event = message.msg.x11.event;
-  if (event.type == DestroyNotify && event.xdestroywindow.window == foreignWindow) foreignWindowGone = true;
+  if (event.type != DestroyNotify) return;
+  if (event.xdestroywindow.window == foreignWindow) {
+    foreignWindowGone = true;
+  } else if (event.xdestroywindow.event == event.xdestroywindow.window && foreignWindow == 0) {
+    // Told about itself, so one of our own windows: we destroy ours only
+    // while ending.
+    destroyedOwn = true;
+    destroyedOwnWindow = event.xdestroywindow.window;
+  }
 }
 
 bool ForeignWindowGone() { return foreignWindowGone; }
@@ -171,6 +296,42 @@ std::string XftDpi() {
   }
   XCloseDisplay(display);
   return dpi;
+}
+
+bool KeyHeld(SDL_Window* window, int key) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  Display* display = info.info.x11.display;
+  // SDL's keycodes of letters are their characters, which are their keysyms
+  // too; function keys are numbered apart.
+  const KeySym keysym = key >= SDLK_F1 && key <= SDLK_F12 ? XK_F1 + (key - SDLK_F1)
+                        : key == SDLK_ESCAPE              ? XK_Escape
+                                                          : static_cast<KeySym>(key);
+  const KeyCode code = XKeysymToKeycode(display, keysym);
+  char keys[32] = {};
+  XQueryKeymap(display, keys);
+  return code != 0 && (keys[code / 8] & (1 << (code % 8))) != 0;
+}
+
+std::string WhyNoDisplay(const std::string& sdlError) {
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return wayland != nullptr && *wayland != '\0'
+               ? "cannot reach the Wayland display " + Quoted(wayland) + ", and DISPLAY is not set"
+               : "DISPLAY is not set";
+  }
+  Display* display = XOpenDisplay(nullptr);
+  if (display != nullptr) XCloseDisplay(display);
+  // SDL loads its X11 libraries only now; without the memory for them it
+  // says no more than that X11 is not available.
+  constexpr std::size_t kRoom = 32 << 20;
+  void* room = mmap(nullptr, kRoom, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (room == MAP_FAILED) return "out of memory";
+  munmap(room, kRoom);
+  if (display == nullptr) return "cannot open the display " + Quoted(name);
+  return "cannot use the display " + Quoted(name) + ": " + sdlError;
 }
 
 }  // namespace platform

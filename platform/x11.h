@@ -23,34 +23,63 @@ struct FrameButtons {
 // nothing on displays other than X11.
 void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons);
 
-// SDL 2.26 wakes its own message loop by sending an event to one of its
-// windows over a second X connection.  When that happens just as the window
-// is closed, the server may take the window's destruction first and refuse
-// the event; Xlib's default error handler would then end the program with
-// an X error instead of a clean exit.  This lets that one harmless refusal
-// pass and hands every other X error on to Xlib's own handler.  Call it
-// before SDL starts its video system: SDL puts back the handler it found
-// just before it closes its connections, which is when the refusal is read.
-void TolerateWakeupsOfClosedWindows();
+// --- X errors and the connection --------------------------------------------
+//
+// Xlib's own handlers print a dump of several lines and exit(), whose static
+// destructors would tear windows down over a connection that may be dead.
+// Instead: a broken connection ends the process at once with status 1 and
+// one line, "<program>: lost the connection to the display NAME"; an X error
+// is kept, and the message loop asks CheckXErrors after every round, where
+// it either finds the error explained (the host window went away) or raises
+// it as one line.  Call before SDL starts its video system: SDL hands the
+// errors it does not expect on to the handler it found.
+void HandleXErrors(const std::string& programName);
 
-// From now on a broken display connection ends the process at once with
-// status 1 and one line, "<program>: lost the connection to the display
-// NAME".  Xlib's own handler calls exit(), whose static destructors would
-// tear windows down over the dead connection, where SDL can wait forever.
-void EndProcessWhenDisplayIsLost(const std::string& programName);
+// From now on the program is on its way out: X errors about what it is
+// letting go are expected and dropped.
+void IgnoreXErrors();
+
+// Raises Exception for the first X error since the last call that nothing
+// explains, naming the request and the window.  An error that only says the
+// host window is gone marks it gone (ForeignWindowGone) instead.
+void CheckXErrors();
+
+// Whether another program destroyed a window of ours.  SDL cannot take such
+// a window down any more: it would wait forever to see it unmapped.
+bool OwnWindowDestroyed();
+
+// Waits until the display connection has something to read, `wakeFd` is
+// readable, or `timeoutMs` (negative: no limit) has passed, with nothing
+// already queued being left unread.  Returns false, at once, on displays
+// other than X11, where the caller must wait its own way.
+bool WaitForDisplay(SDL_Window* window, int wakeFd, int timeoutMs);
+
+// --- Another program's window -----------------------------------------------
 
 // Makes an SDL window of the X11 window `window` (0: the root window), which
 // another program made and keeps: the window follows its size changes and
 // exposures, takes no input from it, and never shows, hides or decorates it.
-// Returns nullptr with SDL's error set when there is no such window.
+// Throws Exception naming the window when there is none, or none that can
+// be drawn in (an input-only window, a pixmap).
 SDL_Window* AdoptForeignWindow(unsigned long window);
 
-// Whether the adopted window is gone: destroyed, as `message` or an X error
+// Reads the raw X events SDL passes on: the host window's destruction, and
+// our own window's destruction by another program.
+void NoteXEvent(const SDL_SysWMmsg& message);
+
+// Whether the adopted window is gone: destroyed, as an event or an X error
 // on drawing into it said.
-void NoteForeignWindowEvent(const SDL_SysWMmsg& message);
 bool ForeignWindowGone();
 
 // The X resource Xft.dpi as its text, empty when the display has none.
 std::string XftDpi();
+
+// Whether the key whose SDL keycode is `key` (a letter or a function key) is
+// held down on the keyboard now, wherever it was pressed.
+bool KeyHeld(SDL_Window* window, int key);
+
+// Why SDL could not start its X11 video driver, in the user's words: no
+// DISPLAY, a display that cannot be opened (named), or too little memory.
+std::string WhyNoDisplay(const std::string& sdlError);
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -72,6 +73,15 @@ class ChildProcess {
 
   void Signal(int signal) {
     if (Running()) kill(pid_, signal);
+  }
+
+  // Whether the process has a handler of its own for `signal` now, as
+  // /proc says: from then on the signal asks it to end rather than kills it.
+  bool Catches(int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.starts_with("SigCgt:")) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    return false;
   }
 
   bool Running() {
