@@ -92,7 +92,13 @@ void RemoveTemporaryFilesOnSignals() {
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   for (const int signal : kCleanUpSignals) sigaddset(&action.sa_mask, signal);
-  for (const int signal : kCleanUpSignals) sigaction(signal, &action, nullptr);
+  for (const int signal : kCleanUpSignals) {
+    struct sigaction previous {};
+    // Ignored by whoever started us (nohup, a script's background job): the
+    // user asked that this signal not end the program.
+    if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 void FailToWrite(const std::string& path, const std::string& reason) {

@@ -48,7 +48,8 @@ class OutputFile {
 // OutputFile still being written before they end the process as they would
 // have, so an interrupted program leaves neither a torn file under a
 // finished name nor a stray temporary one.  For programs, not libraries:
-// it replaces whatever handlers were installed.
+// it replaces whatever handlers were installed, but a signal ignored at
+// start stays ignored, so `nohup` and background jobs of scripts work.
 void RemoveTemporaryFilesOnSignals();
 
 // Raises the error an OutputFile raises, for faults found before a file is

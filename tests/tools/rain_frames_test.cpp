@@ -156,20 +156,28 @@ TEST_F(RainFramesTest, BothToolsFailAWritePastTheFileSizeLimitAndLeaveNothingTor
 }
 
 // Ended by SIGTERM in the middle of a long run, the tool leaves whole frames
-// only: no trace (it is whole only at the end) and no temporary file.
-TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFrames) {
-  {
-    support::ChildProcess child(
-        {RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "999999", "--out", dir_ / "out", "--trace", dir_ / "trace"},
-        {});
-    const auto third = [&] { return fs::exists(dir_ / "out" / "frame-000003.ppm"); };
-    ASSERT_TRUE(support::WaitUntil(third, std::chrono::minutes(1)));
-    child.Signal(SIGTERM);
-    EXPECT_EQ(child.WaitForExit(std::chrono::minutes(1)), 128 + SIGTERM);
-  }
-  for (const fs::path name : Listing(dir_.path())) {
-    EXPECT_TRUE(name == "out" || (name.filename().string().starts_with("frame-") &&
-                                  fs::file_size(dir_ / name) == 15 + 800u * 533u * 3u)) << name;
+// only: no trace (it is whole only at the end) and no temporary file.  A
+// signal its starter ignored (nohup, a script's background job) stays
+// ignored: it is sent first, and only SIGTERM ends the run.  (Signal 0 is
+// no signal: the plain start.)
+TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFramesAndOneIgnoredAtStartStaysIgnored) {
+  for (const int ignored : {0, SIGHUP, SIGINT}) {
+    {
+      const std::string ignore = "trap '' " + std::to_string(ignored) + "; exec \"$0\" \"$@\"";
+      support::ChildProcess child({"sh", "-c", ignore, RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "999999",
+                                   "--out", dir_ / "out", "--trace", dir_ / "trace"},
+                                  {});
+      const auto third = [&] { return fs::exists(dir_ / "out" / "frame-000003.ppm"); };
+      ASSERT_TRUE(support::WaitUntil(third, std::chrono::minutes(1)));
+      child.Signal(ignored);
+      child.Signal(SIGTERM);
+      EXPECT_EQ(child.WaitForExit(std::chrono::minutes(1)), 128 + SIGTERM) << "ignored: " << ignored;
+    }
+    for (const fs::path name : Listing(dir_.path())) {
+      EXPECT_TRUE(name == "out" || (name.filename().string().starts_with("frame-") &&
+                                    fs::file_size(dir_ / name) == 15 + 800u * 533u * 3u)) << name;
+    }
+    fs::remove_all(dir_ / "out");
   }
 }
 
