@@ -181,6 +181,26 @@ TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFramesAndOneIgnoredAtStartStaysI
   }
 }
 
+// Started with descriptors 0, 1 and 2 closed, the tool holds them on
+// /dev/null, so neither its trace nor its frames land there, where a message
+// meant for stderr would be written into them; help to a closed stdout still
+// fails.
+TEST_F(RainFramesTest, StartedWithItsStandardDescriptorsClosedHoldsThemOnDevNull) {
+  support::ChildProcess child({"sh", "-c", "exec \"$0\" \"$@\" <&- >&- 2>&-", RAIN_FRAMES_BINARY, "--seed", "1",
+                               "--frames", "999999", "--out", dir_ / "out", "--trace", dir_ / "trace"},
+                              {});
+  const auto first = [&] { return fs::exists(dir_ / "out" / "frame-000001.ppm"); };
+  ASSERT_TRUE(support::WaitUntil(first, std::chrono::minutes(1)));
+  for (const char* fd : {"0", "1", "2"}) {
+    EXPECT_EQ(fs::read_symlink(fs::path("/proc") / std::to_string(child.Pid()) / "fd" / fd), "/dev/null") << fd;
+  }
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.WaitForExit(std::chrono::minutes(1)), 128 + SIGTERM);
+
+  support::ChildProcess help({"sh", "-c", "exec \"$0\" --help >&-", RAIN_FRAMES_BINARY}, {});
+  EXPECT_EQ(help.WaitForExit(std::chrono::minutes(1)), 1);
+}
+
 TEST_F(RainFramesTest, WritesEveryKthFrameAndTheLastInEitherFormat) {
   for (const std::string format : {"ppm", "png"}) {
     const fs::path out = dir_ / format / "frames";  // created with its parent

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/frame_setup.h"
+#include "app/standard_descriptors.h"
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
 #include "imaging/image_files.h"
@@ -174,6 +175,7 @@ void Run(const FramesOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!app::HoldStandardDescriptors()) return ExitFailure;
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const tools::ParsedCommandLine parsed = tools::ParseFramesCommandLine(args);
   switch (parsed.action) {
