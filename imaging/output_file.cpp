@@ -102,7 +102,7 @@ void RemoveTemporaryFilesOnSignals() {
 }
 
 void FailToWrite(const std::string& path, const std::string& reason) {
-  throw Exception("cannot write " + path + ": " + reason);
+  throw Exception("cannot write " + QuotedPath(path) + ": " + reason);
 }
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)), target_(path_) {

@@ -5,8 +5,8 @@
 // a fault; until then the target keeps what it held before.  A target that
 // exists and is not a regular file (a device such as /dev/stdout or
 // /dev/full, a pipe) is written in place, since it cannot be replaced.
-// Every failure raises Exception "cannot write PATH: reason", the reason
-// being the system's (strerror).
+// Every failure raises Exception "cannot write 'PATH': reason", the path
+// quoted and the reason ours or the system's (strerror).
 
 #pragma once
 

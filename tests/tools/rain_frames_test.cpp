@@ -3,6 +3,7 @@
 // neither tool's output overwrites an input or is left torn.
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <array>
 #include <filesystem>
@@ -77,6 +78,7 @@ TEST_P(RainFramesFailure, ExitsWithItsStatusAndOneLine) {
   std::ofstream(dir_ / "bad.bmp") << "BM but nothing a bitmap needs";
   std::ofstream(dir_ / "a-file") << "not a folder";
   fs::create_directories(dir_ / "blocked" / "frame-000002.ppm");
+  fs::create_symlink("loop", dir_ / "loop");
 
   std::vector<std::string> args = {"--seed", "1", "--frames", "2"};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
@@ -93,17 +95,24 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"OutputFolderUnderAFile", {"--picture", "@good.bmp", "--out", "@a-file/f"}, 1,
                     "cannot create output folder"},
         FailureCase{"FrameFileIsAFolder", {"--picture", "@good.bmp", "--out", "@blocked"}, 1,
-                    "blocked/frame-000002.ppm: Is a directory"},
+                    "blocked/frame-000002.ppm': Is a directory\n"},
         FailureCase{"MissingPicture", {"--picture", "@none.bmp", "--out", "@f"}, 1,
-                    "cannot load picture @none.bmp: No such file or directory"},
+                    "cannot load picture '@none.bmp': No such file or directory\n"},
         FailureCase{"MalformedPicture", {"--picture", "@bad.bmp", "--out", "@f"}, 1,
-                    "cannot load picture @bad.bmp: unsupported header size"},
+                    "cannot load picture '@bad.bmp': unsupported header size"},
         FailureCase{"TraceInMissingFolder",
                     {"--picture", "@good.bmp", "--out", "@f", "--trace", "@none/trace.txt"}, 1,
-                    "none/trace.txt: No such file or directory"},
+                    "none/trace.txt': No such file or directory\n"},
         // The trace fits the buffer, so only the final flush can notice.
         FailureCase{"TraceOnFullDevice", {"--picture", "@good.bmp", "--out", "@f", "--trace", "/dev/full"}, 1,
-                    "cannot write /dev/full: No space left on device"}),
+                    "cannot write '/dev/full': No space left on device\n"},
+        // Paths in runtime errors are quoted, on one line, in our words.
+        FailureCase{"OutputFolderWithControlCharacters", {"--out", "/proc/a\nb\x1b[31mRED"}, 1,
+                    "cannot create output folder '/proc/a?b?[31mRED': No such file or directory\n"},
+        FailureCase{"TraceWithControlCharacters", {"--out", "@f", "--trace", "/proc/x\ny\x1b[31m"}, 1,
+                    "cannot write '/proc/x?y?[31m': No such file or directory\n"},
+        FailureCase{"OutputFolderInALinkLoop", {"--out", "@loop/f"}, 1,
+                    "cannot create output folder '@loop/f': Too many levels of symbolic links\n"}),
     [](const auto& info) { return info.param.name; });
 
 // An output that is the picture or a frame of the run, however spelt or
@@ -130,7 +139,7 @@ TEST_F(RainFramesTest, RefusesOutputsThatAreThePictureOrAFrameAndWritesNothing) 
   for (const auto& [option, file, out, what] : clashes) {
     std::vector<std::string> args = {"--seed", "1", "--frames", "2", "--out", out, option, file};
     if (option == "--trace") args.insert(args.end(), {"--picture", "@pic.bmp"});
-    ExpectOneLine(Run(args), 2, "rain-frames: " + option + " " + file + " is " + what + "\n");
+    ExpectOneLine(Run(args), 2, "rain-frames: " + option + " '" + file + "' is " + what + "\n");
     EXPECT_EQ(Listing(dir_.path()), before) << option << " " << file;
   }
   EXPECT_EQ(ReadFile(dir_ / "pic.bmp"), bytes);
@@ -148,7 +157,7 @@ TEST_F(RainFramesTest, BothToolsFailAWritePastTheFileSizeLimitAndLeaveNothingTor
   for (auto [args, output] : writes) {
     fs::create_directory(dir_ / "out");
     args.insert(args.begin(), {"--fsize=4000", "--"});
-    ExpectOneLine(ToolTest::Run("prlimit", args), 1, "cannot write @" + output + ": File too large\n");
+    ExpectOneLine(ToolTest::Run("prlimit", args), 1, "cannot write '@" + output + "': File too large\n");
     const auto left = output.ends_with("bmp") ? std::set<std::string>{"icons"} : std::set<std::string>{};
     EXPECT_EQ(Listing(dir_ / "out"), left) << "a torn output or a temporary file";
     fs::remove_all(dir_ / "out");
@@ -179,6 +188,22 @@ TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFramesAndOneIgnoredAtStartStaysI
     }
     fs::remove_all(dir_ / "out");
   }
+}
+
+// A folder it may not enter is named in our words, not std::filesystem's.
+// Root may enter any folder, so as root the tool runs as nobody, for whom
+// the scratch folder itself is closed.
+TEST_F(RainFramesTest, NamesAnOutputFolderItMayNotEnterInOneQuotedLine) {
+  fs::create_directory(dir_ / "locked");
+  fs::permissions(dir_ / "locked", fs::perms::none);
+  std::string program = RAIN_FRAMES_BINARY;
+  std::vector<std::string> args = {"--seed", "1", "--frames", "1", "--out", "@locked/f"};
+  if (geteuid() == 0) {
+    args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+    program = "setpriv";
+  }
+  ExpectOneLine(ToolTest::Run(program, args), 1,
+                "rain-frames: cannot create output folder '@locked/f': Permission denied\n");
 }
 
 // Started with descriptors 0, 1 and 2 closed, the tool holds them on

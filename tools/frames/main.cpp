@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,10 +76,10 @@ std::optional<int> FrameThatTakes(const FileIdentity& file, const FramesOptions&
   }
   if (!file.exists || !folder.exists) return std::nullopt;
   std::error_code error;
-  for (const auto& entry : fs::directory_iterator(options.outDir, error)) {
-    const auto frame = tools::FrameWrittenAs(entry.path().filename().string(), options);
+  for (fs::directory_iterator entry(options.outDir, error), end; !error && entry != end; entry.increment(error)) {
+    const auto frame = tools::FrameWrittenAs(entry->path().filename().string(), options);
     std::error_code ignored;
-    if (frame && (file.links > 1 || entry.is_symlink(ignored)) && SameFile(IdentityOf(entry.path()), file)) {
+    if (frame && (file.links > 1 || entry->is_symlink(ignored)) && SameFile(IdentityOf(entry->path()), file)) {
       return frame;
     }
   }
@@ -90,7 +91,7 @@ std::optional<int> FrameThatTakes(const FileIdentity& file, const FramesOptions&
 // Empty when they are all distinct files.
 std::string FindOutputClash(const FramesOptions& options) {
   const auto frameFile = [](const std::string& option, const std::string& path, int frame) {
-    return option + " " + path + " is the file of frame " + std::to_string(frame) + " of this run";
+    return option + " " + QuotedPath(path) + " is the file of frame " + std::to_string(frame) + " of this run";
   };
   std::optional<FileIdentity> picture;
   if (options.picturePath) {
@@ -100,7 +101,7 @@ std::string FindOutputClash(const FramesOptions& options) {
   }
   if (options.tracePath) {
     const FileIdentity trace = IdentityOf(*options.tracePath);
-    if (picture && SameFile(trace, *picture)) return "--trace " + *options.tracePath + " is the picture";
+    if (picture && SameFile(trace, *picture)) return "--trace " + QuotedPath(*options.tracePath) + " is the picture";
     if (const auto frame = FrameThatTakes(trace, options)) return frameFile("--trace", *options.tracePath, *frame);
   }
   return {};
@@ -118,12 +119,15 @@ void LoadPicture(TBitmap& frame, TBitmap& picture, const FramesOptions& options)
 }
 
 void PrepareOutputFolder(const std::string& path) {
-  std::error_code error;
-  fs::create_directories(path, error);
+  std::error_code created;
+  fs::create_directories(path, created);
   // Whatever create_directories did or reported, what counts is that a
   // folder stands there now.
-  if (!fs::is_directory(path)) {
-    throw Exception("cannot create output folder '" + path + "': " + (error ? error.message() : "not a folder"));
+  std::error_code looked;
+  if (!fs::is_directory(path, looked)) {
+    const std::error_code& reason = created ? created : looked;
+    throw Exception("cannot create output folder " + QuotedPath(path) + ": " +
+                    (reason ? reason.message() : "not a folder"));
   }
 }
 
@@ -188,20 +192,28 @@ int main(int argc, char** argv) {
     case tools::ParsedCommandLine::Action::Run:
       break;
   }
-  if (const std::string clash = FindOutputClash(parsed.options); !clash.empty()) {
-    std::fprintf(stderr, "rain-frames: %s\n", clash.c_str());
-    return ExitUsage;
-  }
 
   imaging::RemoveTemporaryFilesOnSignals();
   // A file size limit is a failed write like a full disk: reported, and the
   // temporary file removed, rather than the process killed half-way.
   std::signal(SIGXFSZ, SIG_IGN);
 
+  // Our messages only: a library's own text (std::filesystem's names its
+  // function and shows paths raw) is not for users.
   try {
+    if (const std::string clash = FindOutputClash(parsed.options); !clash.empty()) {
+      std::fprintf(stderr, "rain-frames: %s\n", clash.c_str());
+      return ExitUsage;
+    }
     Run(parsed.options);
-  } catch (const std::exception& error) {
+  } catch (const Exception& error) {
     std::fprintf(stderr, "rain-frames: %s\n", error.what());
+    return ExitFailure;
+  } catch (const std::bad_alloc&) {
+    std::fputs("rain-frames: not enough memory\n", stderr);
+    return ExitFailure;
+  } catch (const std::exception&) {
+    std::fputs("rain-frames: unexpected failure\n", stderr);
     return ExitFailure;
   }
   return 0;

@@ -36,9 +36,9 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   try {
     std::error_code error;
-    if (!std::filesystem::is_directory(out, error)) throw Exception(out.string() + " is not a folder");
+    if (!std::filesystem::is_directory(out, error)) throw Exception(QuotedPath(out.string()) + " is not a folder");
     std::filesystem::create_directories(out / "icons", error);
-    if (error) throw Exception("Cannot create " + (out / "icons").string() + ": " + error.message());
+    if (error) throw Exception("cannot create " + QuotedPath((out / "icons").string()) + ": " + error.message());
 
     TBitmap picture;
     tools::DrawPicture(picture);
