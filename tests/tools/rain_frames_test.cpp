@@ -3,6 +3,7 @@
 // neither tool's output overwrites an input or is left torn.
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -73,18 +74,29 @@ void PrintTo(const FailureCase& failure, std::ostream* os) { *os << failure.name
 
 class RainFramesFailure : public RainFramesTest, public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(RainFramesFailure, ExitsWithItsStatusAndOneLine) {
+// Under a timeout, as a planted FIFO would block a tool that opened it.  A
+// failed run leaves no file behind, at most the output folder it made.
+TEST_P(RainFramesFailure, ExitsWithItsStatusAndOneLineAndLeavesNoFile) {
   SavePicture("good.bmp");
   std::ofstream(dir_ / "bad.bmp") << "BM but nothing a bitmap needs";
   std::ofstream(dir_ / "a-file") << "not a folder";
   fs::create_directories(dir_ / "blocked" / "frame-000002.ppm");
+  fs::create_directory(dir_ / "fifo");
+  ASSERT_EQ(mkfifo((dir_ / "fifo" / "frame-000002.ppm").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "devlink");
+  fs::create_symlink("/dev/null", dir_ / "devlink" / "frame-000001.ppm");
+  fs::create_symlink("/proc/self/fd/1", dir_ / "stdout");
   fs::create_symlink("loop", dir_ / "loop");
+  const auto before = Listing(dir_.path());
 
-  std::vector<std::string> args = {"--seed", "1", "--frames", "2"};
+  std::vector<std::string> args = {"60", RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "2"};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
-  const Finished run = Run(args);
+  const Finished run = ToolTest::Run("timeout", args);
   ExpectOneLine(run, GetParam().status, GetParam().messagePart);
   EXPECT_TRUE(run.err.starts_with("rain-frames: ")) << run.err;
+  for (const auto& name : Listing(dir_.path())) {
+    EXPECT_TRUE(before.contains(name) || fs::is_directory(dir_ / name)) << "left behind: " << name;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -94,8 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"MissingOption", {}, 2, "missing --out"},
         FailureCase{"OutputFolderUnderAFile", {"--picture", "@good.bmp", "--out", "@a-file/f"}, 1,
                     "cannot create output folder"},
-        FailureCase{"FrameFileIsAFolder", {"--picture", "@good.bmp", "--out", "@blocked"}, 1,
-                    "blocked/frame-000002.ppm': Is a directory\n"},
         FailureCase{"MissingPicture", {"--picture", "@none.bmp", "--out", "@f"}, 1,
                     "cannot load picture '@none.bmp': No such file or directory\n"},
         FailureCase{"MalformedPicture", {"--picture", "@bad.bmp", "--out", "@f"}, 1,
@@ -103,9 +113,20 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"TraceInMissingFolder",
                     {"--picture", "@good.bmp", "--out", "@f", "--trace", "@none/trace.txt"}, 1,
                     "none/trace.txt': No such file or directory\n"},
-        // The trace fits the buffer, so only the final flush can notice.
-        FailureCase{"TraceOnFullDevice", {"--picture", "@good.bmp", "--out", "@f", "--trace", "/dev/full"}, 1,
-                    "cannot write '/dev/full': No space left on device\n"},
+        // Names that are no file to replace, refused before any frame is
+        // written; a link to one too, as /dev/stdout is.
+        FailureCase{"FrameIsAFolder", {"--picture", "@good.bmp", "--out", "@blocked"}, 1,
+                    "cannot write '@blocked/frame-000002.ppm': it is a folder, not a regular file\n"},
+        FailureCase{"FrameIsAFifo", {"--picture", "@good.bmp", "--out", "@fifo"}, 1,
+                    "cannot write '@fifo/frame-000002.ppm': it is a FIFO, not a regular file\n"},
+        FailureCase{"TraceIsAFifo", {"--out", "@f", "--trace", "@fifo/frame-000002.ppm"}, 1,
+                    "cannot write '@fifo/frame-000002.ppm': it is a FIFO, not a regular file\n"},
+        FailureCase{"TraceIsADevice", {"--out", "@f", "--trace", "/dev/full"}, 1,
+                    "cannot write '/dev/full': it is a device, not a regular file\n"},
+        FailureCase{"FrameLinksToADevice", {"--out", "@devlink"}, 1,
+                    "cannot write '@devlink/frame-000001.ppm': it links to a device, not to a regular file\n"},
+        FailureCase{"TraceLinksToStandardOutput", {"--out", "@f", "--trace", "@stdout"}, 1,
+                    "cannot write '@stdout': it links to this program's standard output\n"},
         // Paths in runtime errors are quoted, on one line, in our words.
         FailureCase{"OutputFolderWithControlCharacters", {"--out", "/proc/a\nb\x1b[31mRED"}, 1,
                     "cannot create output folder '/proc/a?b?[31mRED': No such file or directory\n"},
@@ -188,6 +209,22 @@ TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFramesAndOneIgnoredAtStartStaysI
     }
     fs::remove_all(dir_ / "out");
   }
+}
+
+// In a shared folder, links planted under the names the tool writes are
+// replaced as names: the files they point at stay as they were.
+TEST_F(RainFramesTest, ReplacesLinksPlantedAsFrameOrTraceNamesAndNotWhatTheyPointAt) {
+  fs::create_directory(dir_ / "out");
+  std::ofstream(dir_ / "theirs-1") << "theirs";
+  std::ofstream(dir_ / "theirs-2") << "theirs";
+  fs::create_symlink("../theirs-1", dir_ / "out" / "frame-000001.ppm");
+  fs::create_symlink("theirs-2", dir_ / "trace");
+  RunWell({"--seed", "1", "--frames", "1", "--out", "@out", "--trace", "@trace"});
+  for (const char* theirs : {"theirs-1", "theirs-2"}) EXPECT_EQ(ReadFile(dir_ / theirs), "theirs");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir_ / "out" / "frame-000001.ppm")));
+  EXPECT_EQ(ReadFile(dir_ / "out" / "frame-000001.ppm").size(), 15 + 800u * 533u * 3u);
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir_ / "trace")));
+  EXPECT_EQ(Lines(ReadFile(dir_ / "trace")).size(), 36u);
 }
 
 // A folder it may not enter is named in our words, not std::filesystem's.

@@ -65,22 +65,31 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
   return a.resolved == b.resolved;
 }
 
+// The names in the output folder that frames of this run are written as:
+// only the folder's entries are looked at, never every name the run could
+// write.
+std::vector<fs::path> FrameNamesPresent(const FramesOptions& options) {
+  std::vector<fs::path> names;
+  std::error_code error;
+  for (fs::directory_iterator entry(options.outDir, error), end; !error && entry != end; entry.increment(error)) {
+    if (tools::FrameWrittenAs(entry->path().filename().string(), options)) names.push_back(entry->path());
+  }
+  return names;
+}
+
 // The frame of this run whose file `file` is, if any: by its own resolved
 // name in the output folder, or, for a file that exists, by a frame name
-// there that links to it (symbolically, or by a second hard link).  Only the
-// folder's entries are looked at, never every name the run could write.
+// there that links to it (symbolically, or by a second hard link).
 std::optional<int> FrameThatTakes(const FileIdentity& file, const FramesOptions& options) {
   const FileIdentity folder = IdentityOf(options.outDir);
   if (SameFile(IdentityOf(file.resolved.parent_path()), folder)) {
     if (const auto frame = tools::FrameWrittenAs(file.resolved.filename().string(), options)) return frame;
   }
   if (!file.exists || !folder.exists) return std::nullopt;
-  std::error_code error;
-  for (fs::directory_iterator entry(options.outDir, error), end; !error && entry != end; entry.increment(error)) {
-    const auto frame = tools::FrameWrittenAs(entry->path().filename().string(), options);
+  for (const fs::path& name : FrameNamesPresent(options)) {
     std::error_code ignored;
-    if (frame && (file.links > 1 || entry->is_symlink(ignored)) && SameFile(IdentityOf(entry->path()), file)) {
-      return frame;
+    if ((file.links > 1 || fs::is_symlink(name, ignored)) && SameFile(IdentityOf(name), file)) {
+      return tools::FrameWrittenAs(name.filename().string(), options);
     }
   }
   return std::nullopt;
@@ -118,17 +127,20 @@ void LoadPicture(TBitmap& frame, TBitmap& picture, const FramesOptions& options)
   });
 }
 
-void PrepareOutputFolder(const std::string& path) {
+void PrepareOutputFolder(const FramesOptions& options) {
   std::error_code created;
-  fs::create_directories(path, created);
+  fs::create_directories(options.outDir, created);
   // Whatever create_directories did or reported, what counts is that a
   // folder stands there now.
   std::error_code looked;
-  if (!fs::is_directory(path, looked)) {
+  if (!fs::is_directory(options.outDir, looked)) {
     const std::error_code& reason = created ? created : looked;
-    throw Exception("cannot create output folder " + QuotedPath(path) + ": " +
+    throw Exception("cannot create output folder " + QuotedPath(options.outDir) + ": " +
                     (reason ? reason.message() : "not a folder"));
   }
+  // A frame name already taken by a FIFO, a device or a folder is refused
+  // now, before any frame is painted or written, not when its turn comes.
+  for (const fs::path& name : FrameNamesPresent(options)) imaging::RequireReplaceable(name.string());
 }
 
 void WriteFrame(const TBitmap& frame, int number, const FramesOptions& options) {
@@ -151,7 +163,7 @@ void Run(const FramesOptions& options) {
   TBitmap frame;
   TBitmap picture;
   LoadPicture(frame, picture, options);
-  PrepareOutputFolder(options.outDir);
+  PrepareOutputFolder(options);
 
   std::optional<imaging::OutputFile> trace;
   // The observer must not outlive the trace, whichever way Run ends.
