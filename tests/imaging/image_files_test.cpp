@@ -113,41 +113,24 @@ TEST_F(ImageFileTest, MalformedBmpRaisesAndLeavesTheBitmapAlone) {
   EXPECT_NE(missing.find("/nonexistent/picture.bmp"), std::string::npos) << missing;
 }
 
-// A file size limit of one byte, which fails a write as a full disk does;
-// the small files here fit stdio's buffer, so only the flush on Commit can
-// notice.
-class FileSizeLimit {
- public:
-  FileSizeLimit() {
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{1, previous_.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, SIG_DFL);
-  }
-
- private:
-  rlimit previous_{};
-};
-
 // Every writer reports a failed write: a missing folder, a full disk and a
 // bitmap with nothing in it; and an 8-bit file cannot hold more colours than
-// its palette.
+// its palette.  A file size limit of one byte fails a write as a full disk
+// does, and these small files fit stdio's buffer, so only Commit's flush can
+// notice.
 TEST_F(ImageFileTest, EveryWriterReportsAFailedWrite) {
   const std::pair<const char*, void (*)(const TBitmap&, const std::string&)> writers[] = {
       {"Bmp24", SaveBmp24File}, {"Bmp8", SaveBmp8File}, {"Png", SavePngFile}, {"Ppm", SavePpmFile}};
   const TBitmap empty;
+  rlimit usual{};
+  getrlimit(RLIMIT_FSIZE, &usual);
+  const rlimit oneByte{1, usual.rlim_max};
+  std::signal(SIGXFSZ, SIG_IGN);
   for (const auto& [name, write] : writers) {
     EXPECT_THROW(write(f_, "/nonexistent/folder/out"), Exception) << name;
-    const std::string full = MessageOf([&] {
-      const FileSizeLimit limit;
-      write(f_, Scratch("full"));
-    });
+    setrlimit(RLIMIT_FSIZE, &oneByte);
+    const std::string full = MessageOf([&] { write(f_, Scratch("full")); });
+    setrlimit(RLIMIT_FSIZE, &usual);
     EXPECT_EQ(full, "cannot write '" + Scratch("full") + "': File too large") << name;
     EXPECT_THROW(write(empty, Scratch("empty")), Exception) << name;
   }
