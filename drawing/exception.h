@@ -26,3 +26,8 @@ class Exception : public std::exception {
 // escape passes), and cut short after `longest` bytes, never inside a UTF-8
 // sequence, however long or strange the text.
 std::string Quoted(std::string_view text, std::size_t longest = 60);
+
+// A path as a message shows it: quoted like any outside value, but cut only
+// after 200 bytes, so that a file deep in a build tree is still named whole
+// while a path made to flood the terminal is not.
+inline std::string QuotedPath(std::string_view path) { return Quoted(path, 200); }

@@ -430,9 +430,9 @@ void LoadBmpFile(TBitmap& bitmap, const std::string& path) {
     if (bytes.size() > head) ReadAt(file.fd, bytes.data() + head, bytes.size() - head, head);
     LoadBmp(bitmap, bytes);
   } catch (const Exception& e) {
-    throw Exception("cannot load picture " + path + ": " + e.Message());
+    throw Exception("cannot load picture " + QuotedPath(path) + ": " + e.Message());
   } catch (const std::bad_alloc&) {
-    throw Exception("cannot load picture " + path + ": not enough memory");
+    throw Exception("cannot load picture " + QuotedPath(path) + ": not enough memory");
   }
 }
 

@@ -24,7 +24,7 @@ namespace imaging {
 void LoadBmp(TBitmap& bitmap, std::span<const std::byte> bytes);
 
 // The same for a file, read without blocking and only as far as its layout
-// needs.  Refusals read "cannot load picture PATH: reason".
+// needs.  Refusals read "cannot load picture 'PATH': reason".
 void LoadBmpFile(TBitmap& bitmap, const std::string& path);
 
 // 24 bits per pixel, uncompressed, rows bottom-up, a 40-byte header.

@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "drawing/exception.h"
@@ -84,6 +83,23 @@ class SignalsBlocked {
   sigset_t previous_;
 };
 
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a device";
+}
+
+// Which of this process's standard streams `file` is, if any.
+const char* StandardStream(const struct stat& file) {
+  constexpr const char* kNames[] = {"input", "output", "error"};
+  for (int fd = 0; fd < 3; ++fd) {
+    struct stat stream {};
+    if (fstat(fd, &stream) == 0 && stream.st_dev == file.st_dev && stream.st_ino == file.st_ino) return kNames[fd];
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void RemoveTemporaryFilesOnSignals() {
@@ -92,31 +108,43 @@ void RemoveTemporaryFilesOnSignals() {
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   for (const int signal : kCleanUpSignals) sigaddset(&action.sa_mask, signal);
-  for (const int signal : kCleanUpSignals) sigaction(signal, &action, nullptr);
+  for (const int signal : kCleanUpSignals) {
+    struct sigaction previous {};
+    // Ignored by whoever started us (nohup, a script's background job): the
+    // user asked that this signal not end the program.
+    if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 void FailToWrite(const std::string& path, const std::string& reason) {
-  throw Exception("cannot write " + path + ": " + reason);
+  throw Exception("cannot write " + QuotedPath(path) + ": " + reason);
 }
 
-OutputFile::OutputFile(std::string path) : path_(std::move(path)), target_(path_) {
-  struct stat existing {};
-  const bool exists = stat(path_.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) FailWithErrno(EISDIR);
-  if (exists && !S_ISREG(existing.st_mode)) {
-    file_ = std::fopen(path_.c_str(), "wb");
-    if (file_ == nullptr) FailWithErrno(errno);
-    return;
-  }
-  // Through a symbolic link to the file it names, so the link stays.
-  std::error_code unresolved;
-  if (exists) target_ = std::filesystem::canonical(path_, unresolved).string();
-  if (unresolved) FailWithErrno(unresolved.value());
-  const std::filesystem::path target(target_);
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+void RequireReplaceable(const std::string& path) {
+  // lstat and stat only: opening a FIFO could block.  Whatever stands there
+  // later is replaced by the rename, which opens nothing either.
+  struct stat named {};
+  if (lstat(path.c_str(), &named) != 0 || S_ISREG(named.st_mode)) return;
+  const std::string is = "it is ", links = "it links to ";
+  if (!S_ISLNK(named.st_mode)) FailToWrite(path, is + KindOf(named.st_mode) + ", not a regular file");
+  // A link is replaced, but one that leads to a device or stream is how
+  // people name one (/dev/stdout); replacing it would break it for everyone.
+  struct stat led {};
+  if (stat(path.c_str(), &led) != 0) return;  // leads nowhere: replaced
+  if (!S_ISREG(led.st_mode)) FailToWrite(path, links + KindOf(led.st_mode) + ", not to a regular file");
+  if (const char* stream = StandardStream(led)) FailToWrite(path, links + "this program's standard " + stream);
+}
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+  RequireReplaceable(path_);
+  const std::filesystem::path name(path_);
+  const std::filesystem::path folder = name.has_parent_path() ? name.parent_path() : ".";
+  std::string pattern = (folder / ("." + name.filename().string() + ".XXXXXX")).string();
   if (pattern.size() >= PATH_MAX) FailWithErrno(ENAMETOOLONG);
   const SignalsBlocked blocked;
+  // mkostemp creates with O_EXCL: a new file of our own, never one reached
+  // through a link or one someone else made.
   const int fd = mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) FailWithErrno(errno);
   slot_ = ClaimSlot(pattern);
@@ -143,12 +171,11 @@ void OutputFile::Write(std::span<const std::byte> bytes) {
 void OutputFile::Commit() {
   std::FILE* file = std::exchange(file_, nullptr);
   errno = 0;
-  bool failed = std::fflush(file) != 0 || std::ferror(file) != 0;
-  // A device or pipe written in place cannot be synced.
-  failed = failed || (!temporary_.empty() && fsync(fileno(file)) != 0);
+  bool failed = std::fflush(file) != 0 || std::ferror(file) != 0 || fsync(fileno(file)) != 0;
   const int error = errno;
   failed = std::fclose(file) != 0 || failed;
-  if (!failed && !temporary_.empty() && std::rename(temporary_.c_str(), target_.c_str()) != 0) failed = true;
+  // rename replaces the name itself, a link there included.
+  if (!failed && std::rename(temporary_.c_str(), path_.c_str()) != 0) failed = true;
   if (failed) FailWithErrno(error != 0 ? error : errno);
   temporary_.clear();
   // After the rename: a signal before this line unlinks a name that no

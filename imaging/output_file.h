@@ -1,12 +1,17 @@
 // The one way the program's tools write a file: whole or not at all.
 //
-// The bytes go to a temporary file beside the target, which takes the
+// The bytes go to a temporary file beside the target, created exclusively
+// (never through a link, never into a file already there), which takes the
 // target's name only when Commit has flushed, synced and closed it without
-// a fault; until then the target keeps what it held before.  A target that
-// exists and is not a regular file (a device such as /dev/stdout or
-// /dev/full, a pipe) is written in place, since it cannot be replaced.
-// Every failure raises Exception "cannot write PATH: reason", the reason
-// being the system's (strerror).
+// a fault; until then the target keeps what it held before.  The name is
+// replaced as a name: a symbolic link standing there is replaced, never
+// followed, so a link planted in a shared folder cannot aim the write at
+// someone else's file.  What stands there is looked at but never opened,
+// so a planted FIFO cannot block.  A folder, FIFO, device or socket, or a
+// link to one or to one of the program's standard streams (/dev/stdout), is
+// refused: none is a file that could be replaced whole.
+// Every failure raises Exception "cannot write 'PATH': reason", the path
+// quoted and the reason ours or the system's (strerror).
 
 #pragma once
 
@@ -37,9 +42,8 @@ class OutputFile {
   [[noreturn]] void Fail(const std::string& reason) const;
   [[noreturn]] void FailWithErrno(int error) const;
 
-  std::string path_;       // as the caller named it, for messages
-  std::string target_;     // the file that Commit replaces
-  std::string temporary_;  // empty when writing in place
+  std::string path_;       // the name Commit replaces, as the caller gave it
+  std::string temporary_;  // empty once committed
   std::FILE* file_ = nullptr;
   int slot_ = -1;  // where the signal handler finds the temporary file's name
 };
@@ -48,8 +52,13 @@ class OutputFile {
 // OutputFile still being written before they end the process as they would
 // have, so an interrupted program leaves neither a torn file under a
 // finished name nor a stray temporary one.  For programs, not libraries:
-// it replaces whatever handlers were installed.
+// it replaces whatever handlers were installed, but a signal ignored at
+// start stays ignored, so `nohup` and background jobs of scripts work.
 void RemoveTemporaryFilesOnSignals();
+
+// Raises the error an OutputFile raises when what stands at `path` cannot
+// be replaced by a file, as above; for refusing before any work is done.
+void RequireReplaceable(const std::string& path);
 
 // Raises the error an OutputFile raises, for faults found before a file is
 // opened.

@@ -169,13 +169,14 @@ TEST(BmpFileDeathTest, RefusesEveryMalformedHeaderAndEveryNonRegularFileByNameWi
     if (spoilt.newSize != 0) b.resize(spoilt.newSize);
     for (const auto& [at, value] : spoilt.patches) b = Set(b, at, value);
     std::ofstream(path, std::ios::binary) << b;
-    EXPECT_EXIT(LoadCapped(path), ::testing::ExitedWithCode(1), "^cannot load picture " + path + ": .*" + spoilt.reason)
+    EXPECT_EXIT(LoadCapped(path), ::testing::ExitedWithCode(1),
+                "^cannot load picture '" + path + "': .*" + spoilt.reason)
         << spoilt.reason;
   }
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const std::string& other : {dir.path().string(), std::string("/dev/zero"), fifo}) {
     EXPECT_EXIT(LoadCapped(other), ::testing::ExitedWithCode(1),
-                "^cannot load picture " + other + ": not a regular file\n$");
+                "^cannot load picture '" + other + "': not a regular file\n$");
   }
 }
 

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -111,18 +113,25 @@ TEST_F(ImageFileTest, MalformedBmpRaisesAndLeavesTheBitmapAlone) {
   EXPECT_NE(missing.find("/nonexistent/picture.bmp"), std::string::npos) << missing;
 }
 
-// Every writer reports a failed write: a missing folder, a full disk (the
-// bytes fail only when stdio flushes them) and a bitmap with nothing in it;
-// and an 8-bit file cannot hold more colours than its palette.
+// Every writer reports a failed write: a missing folder, a full disk and a
+// bitmap with nothing in it; and an 8-bit file cannot hold more colours than
+// its palette.  A file size limit of one byte fails a write as a full disk
+// does, and these small files fit stdio's buffer, so only Commit's flush can
+// notice.
 TEST_F(ImageFileTest, EveryWriterReportsAFailedWrite) {
   const std::pair<const char*, void (*)(const TBitmap&, const std::string&)> writers[] = {
       {"Bmp24", SaveBmp24File}, {"Bmp8", SaveBmp8File}, {"Png", SavePngFile}, {"Ppm", SavePpmFile}};
   const TBitmap empty;
+  rlimit usual{};
+  getrlimit(RLIMIT_FSIZE, &usual);
+  const rlimit oneByte{1, usual.rlim_max};
+  std::signal(SIGXFSZ, SIG_IGN);
   for (const auto& [name, write] : writers) {
     EXPECT_THROW(write(f_, "/nonexistent/folder/out"), Exception) << name;
-    if (fs::exists("/dev/full")) {
-      EXPECT_THROW(write(f_, "/dev/full"), Exception) << name;
-    }
+    setrlimit(RLIMIT_FSIZE, &oneByte);
+    const std::string full = MessageOf([&] { write(f_, Scratch("full")); });
+    setrlimit(RLIMIT_FSIZE, &usual);
+    EXPECT_EQ(full, "cannot write '" + Scratch("full") + "': File too large") << name;
     EXPECT_THROW(write(empty, Scratch("empty")), Exception) << name;
   }
   TBitmap many;

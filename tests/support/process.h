@@ -71,6 +71,8 @@ class ChildProcess {
     if (!WaitForExit(std::chrono::seconds(2))) kill(pid_, SIGKILL), WaitForExit(std::chrono::seconds(2));
   }
 
+  pid_t Pid() const { return pid_; }
+
   void Signal(int signal) {
     if (Running()) kill(pid_, signal);
   }

@@ -3,6 +3,7 @@
 // neither tool's output overwrites an input or is left torn.
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <filesystem>
@@ -72,17 +73,29 @@ void PrintTo(const FailureCase& failure, std::ostream* os) { *os << failure.name
 
 class RainFramesFailure : public RainFramesTest, public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(RainFramesFailure, ExitsWithItsStatusAndOneLine) {
+// Under a timeout, as a planted FIFO would block a tool that opened it.  A
+// failed run leaves no file behind, at most the output folder it made.
+TEST_P(RainFramesFailure, ExitsWithItsStatusAndOneLineAndLeavesNoFile) {
   SavePicture("good.bmp");
   std::ofstream(dir_ / "bad.bmp") << "BM but nothing a bitmap needs";
   std::ofstream(dir_ / "a-file") << "not a folder";
   fs::create_directories(dir_ / "blocked" / "frame-000002.ppm");
+  fs::create_directory(dir_ / "fifo");
+  ASSERT_EQ(mkfifo((dir_ / "fifo" / "frame-000002.ppm").c_str(), 0600), 0);
+  fs::create_directory(dir_ / "devlink");
+  fs::create_symlink("/dev/null", dir_ / "devlink" / "frame-000001.ppm");
+  fs::create_symlink("/proc/self/fd/1", dir_ / "stdout");
+  fs::create_symlink("loop", dir_ / "loop");
+  const auto before = Listing(dir_.path());
 
-  std::vector<std::string> args = {"--seed", "1", "--frames", "2"};
+  std::vector<std::string> args = {"60", RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "2"};
   args.insert(args.end(), GetParam().args.begin(), GetParam().args.end());
-  const Finished run = Run(args);
+  const Finished run = ToolTest::Run("timeout", args);
   ExpectOneLine(run, GetParam().status, GetParam().messagePart);
   EXPECT_TRUE(run.err.starts_with("rain-frames: ")) << run.err;
+  for (const auto& name : Listing(dir_.path())) {
+    EXPECT_TRUE(before.contains(name) || fs::is_directory(dir_ / name)) << "left behind: " << name;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -92,18 +105,36 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"MissingOption", {}, 2, "missing --out"},
         FailureCase{"OutputFolderUnderAFile", {"--picture", "@good.bmp", "--out", "@a-file/f"}, 1,
                     "cannot create output folder"},
-        FailureCase{"FrameFileIsAFolder", {"--picture", "@good.bmp", "--out", "@blocked"}, 1,
-                    "blocked/frame-000002.ppm: Is a directory"},
         FailureCase{"MissingPicture", {"--picture", "@none.bmp", "--out", "@f"}, 1,
-                    "cannot load picture @none.bmp: No such file or directory"},
+                    "cannot load picture '@none.bmp': No such file or directory\n"},
         FailureCase{"MalformedPicture", {"--picture", "@bad.bmp", "--out", "@f"}, 1,
-                    "cannot load picture @bad.bmp: unsupported header size"},
+                    "cannot load picture '@bad.bmp': unsupported header size"},
         FailureCase{"TraceInMissingFolder",
                     {"--picture", "@good.bmp", "--out", "@f", "--trace", "@none/trace.txt"}, 1,
-                    "none/trace.txt: No such file or directory"},
-        // The trace fits the buffer, so only the final flush can notice.
-        FailureCase{"TraceOnFullDevice", {"--picture", "@good.bmp", "--out", "@f", "--trace", "/dev/full"}, 1,
-                    "cannot write /dev/full: No space left on device"}),
+                    "none/trace.txt': No such file or directory\n"},
+        // Names that are no file to replace, refused before any frame is
+        // written; a link to one too, as /dev/stdout is.
+        FailureCase{"FrameIsAFolder", {"--picture", "@good.bmp", "--out", "@blocked"}, 1,
+                    "cannot write '@blocked/frame-000002.ppm': it is a folder, not a regular file\n"},
+        FailureCase{"FrameIsAFifo", {"--picture", "@good.bmp", "--out", "@fifo"}, 1,
+                    "cannot write '@fifo/frame-000002.ppm': it is a FIFO, not a regular file\n"},
+        FailureCase{"TraceIsAFifo", {"--out", "@f", "--trace", "@fifo/frame-000002.ppm"}, 1,
+                    "cannot write '@fifo/frame-000002.ppm': it is a FIFO, not a regular file\n"},
+        FailureCase{"TraceIsADevice", {"--out", "@f", "--trace", "/dev/full"}, 1,
+                    "cannot write '/dev/full': it is a device, not a regular file\n"},
+        FailureCase{"FrameLinksToADevice", {"--out", "@devlink"}, 1,
+                    "cannot write '@devlink/frame-000001.ppm': it links to a device, not to a regular file\n"},
+        FailureCase{"TraceLinksToStandardOutput", {"--out", "@f", "--trace", "@stdout"}, 1,
+                    "cannot write '@stdout': it links to this program's standard output\n"},
+        // Paths in runtime errors are quoted, on one line, in our words; a
+        // loop of links fails std::filesystem's look as a folder it may not
+        // enter does.
+        FailureCase{"OutputFolderWithControlCharacters", {"--out", "/proc/a\nb\x1b[31mRED"}, 1,
+                    "cannot create output folder '/proc/a?b?[31mRED': No such file or directory\n"},
+        FailureCase{"TraceWithControlCharacters", {"--out", "@f", "--trace", "/proc/x\ny\x1b[31m"}, 1,
+                    "cannot write '/proc/x?y?[31m': No such file or directory\n"},
+        FailureCase{"OutputFolderInALinkLoop", {"--out", "@loop/f"}, 1,
+                    "cannot create output folder '@loop/f': Too many levels of symbolic links\n"}),
     [](const auto& info) { return info.param.name; });
 
 // An output that is the picture or a frame of the run, however spelt or
@@ -130,7 +161,7 @@ TEST_F(RainFramesTest, RefusesOutputsThatAreThePictureOrAFrameAndWritesNothing) 
   for (const auto& [option, file, out, what] : clashes) {
     std::vector<std::string> args = {"--seed", "1", "--frames", "2", "--out", out, option, file};
     if (option == "--trace") args.insert(args.end(), {"--picture", "@pic.bmp"});
-    ExpectOneLine(Run(args), 2, "rain-frames: " + option + " " + file + " is " + what + "\n");
+    ExpectOneLine(Run(args), 2, "rain-frames: " + option + " '" + file + "' is " + what + "\n");
     EXPECT_EQ(Listing(dir_.path()), before) << option << " " << file;
   }
   EXPECT_EQ(ReadFile(dir_ / "pic.bmp"), bytes);
@@ -148,7 +179,7 @@ TEST_F(RainFramesTest, BothToolsFailAWritePastTheFileSizeLimitAndLeaveNothingTor
   for (auto [args, output] : writes) {
     fs::create_directory(dir_ / "out");
     args.insert(args.begin(), {"--fsize=4000", "--"});
-    ExpectOneLine(ToolTest::Run("prlimit", args), 1, "cannot write @" + output + ": File too large\n");
+    ExpectOneLine(ToolTest::Run("prlimit", args), 1, "cannot write '@" + output + "': File too large\n");
     const auto left = output.ends_with("bmp") ? std::set<std::string>{"icons"} : std::set<std::string>{};
     EXPECT_EQ(Listing(dir_ / "out"), left) << "a torn output or a temporary file";
     fs::remove_all(dir_ / "out");
@@ -156,21 +187,65 @@ TEST_F(RainFramesTest, BothToolsFailAWritePastTheFileSizeLimitAndLeaveNothingTor
 }
 
 // Ended by SIGTERM in the middle of a long run, the tool leaves whole frames
-// only: no trace (it is whole only at the end) and no temporary file.
-TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFrames) {
-  {
-    support::ChildProcess child(
-        {RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "999999", "--out", dir_ / "out", "--trace", dir_ / "trace"},
-        {});
-    const auto third = [&] { return fs::exists(dir_ / "out" / "frame-000003.ppm"); };
-    ASSERT_TRUE(support::WaitUntil(third, std::chrono::minutes(1)));
-    child.Signal(SIGTERM);
-    EXPECT_EQ(child.WaitForExit(std::chrono::minutes(1)), 128 + SIGTERM);
+// only: no trace (it is whole only at the end) and no temporary file.  A
+// signal its starter ignored (nohup, a script's background job) stays
+// ignored: it is sent first, and only SIGTERM ends the run.  (Signal 0 is
+// no signal: the plain start.)
+TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFramesAndOneIgnoredAtStartStaysIgnored) {
+  for (const int ignored : {0, SIGHUP, SIGINT}) {
+    {
+      const std::string ignore = "trap '' " + std::to_string(ignored) + "; exec \"$0\" \"$@\"";
+      support::ChildProcess child({"sh", "-c", ignore, RAIN_FRAMES_BINARY, "--seed", "1", "--frames", "999999",
+                                   "--out", dir_ / "out", "--trace", dir_ / "trace"},
+                                  {});
+      const auto third = [&] { return fs::exists(dir_ / "out" / "frame-000003.ppm"); };
+      ASSERT_TRUE(support::WaitUntil(third, std::chrono::minutes(1)));
+      child.Signal(ignored);
+      child.Signal(SIGTERM);
+      EXPECT_EQ(child.WaitForExit(std::chrono::minutes(1)), 128 + SIGTERM) << "ignored: " << ignored;
+    }
+    for (const fs::path name : Listing(dir_.path())) {
+      EXPECT_TRUE(name == "out" || (name.filename().string().starts_with("frame-") &&
+                                    fs::file_size(dir_ / name) == 15 + 800u * 533u * 3u)) << name;
+    }
+    fs::remove_all(dir_ / "out");
   }
-  for (const fs::path name : Listing(dir_.path())) {
-    EXPECT_TRUE(name == "out" || (name.filename().string().starts_with("frame-") &&
-                                  fs::file_size(dir_ / name) == 15 + 800u * 533u * 3u)) << name;
+}
+
+// In a shared folder, links planted under the names the tool writes are
+// replaced as names: the files they point at stay as they were.
+TEST_F(RainFramesTest, ReplacesLinksPlantedAsFrameOrTraceNamesAndNotWhatTheyPointAt) {
+  fs::create_directory(dir_ / "out");
+  std::ofstream(dir_ / "theirs-1") << "theirs";
+  std::ofstream(dir_ / "theirs-2") << "theirs";
+  fs::create_symlink("../theirs-1", dir_ / "out" / "frame-000001.ppm");
+  fs::create_symlink("theirs-2", dir_ / "trace");
+  RunWell({"--seed", "1", "--frames", "1", "--out", "@out", "--trace", "@trace"});
+  for (const char* theirs : {"theirs-1", "theirs-2"}) EXPECT_EQ(ReadFile(dir_ / theirs), "theirs");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir_ / "out" / "frame-000001.ppm")));
+  EXPECT_EQ(ReadFile(dir_ / "out" / "frame-000001.ppm").size(), 15 + 800u * 533u * 3u);
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir_ / "trace")));
+  EXPECT_EQ(Lines(ReadFile(dir_ / "trace")).size(), 36u);
+}
+
+// Started with descriptors 0, 1 and 2 closed, the tool holds them on
+// /dev/null, so neither its trace nor its frames land there, where a message
+// meant for stderr would be written into them; help to a closed stdout still
+// fails.
+TEST_F(RainFramesTest, StartedWithItsStandardDescriptorsClosedHoldsThemOnDevNull) {
+  support::ChildProcess child({"sh", "-c", "exec \"$0\" \"$@\" <&- >&- 2>&-", RAIN_FRAMES_BINARY, "--seed", "1",
+                               "--frames", "999999", "--out", dir_ / "out", "--trace", dir_ / "trace"},
+                              {});
+  const auto first = [&] { return fs::exists(dir_ / "out" / "frame-000001.ppm"); };
+  ASSERT_TRUE(support::WaitUntil(first, std::chrono::minutes(1)));
+  for (const char* fd : {"0", "1", "2"}) {
+    EXPECT_EQ(fs::read_symlink(fs::path("/proc") / std::to_string(child.Pid()) / "fd" / fd), "/dev/null") << fd;
   }
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.WaitForExit(std::chrono::minutes(1)), 128 + SIGTERM);
+
+  support::ChildProcess help({"sh", "-c", "exec \"$0\" --help >&-", RAIN_FRAMES_BINARY}, {});
+  EXPECT_EQ(help.WaitForExit(std::chrono::minutes(1)), 1);
 }
 
 TEST_F(RainFramesTest, WritesEveryKthFrameAndTheLastInEitherFormat) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "app/frame_setup.h"
+#include "app/standard_descriptors.h"
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
 #include "imaging/image_files.h"
@@ -63,22 +65,31 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
   return a.resolved == b.resolved;
 }
 
+// The names in the output folder that frames of this run are written as:
+// only the folder's entries are looked at, never every name the run could
+// write.
+std::vector<fs::path> FrameNamesPresent(const FramesOptions& options) {
+  std::vector<fs::path> names;
+  std::error_code error;
+  for (fs::directory_iterator entry(options.outDir, error), end; !error && entry != end; entry.increment(error)) {
+    if (tools::FrameWrittenAs(entry->path().filename().string(), options)) names.push_back(entry->path());
+  }
+  return names;
+}
+
 // The frame of this run whose file `file` is, if any: by its own resolved
 // name in the output folder, or, for a file that exists, by a frame name
-// there that links to it (symbolically, or by a second hard link).  Only the
-// folder's entries are looked at, never every name the run could write.
+// there that links to it (symbolically, or by a second hard link).
 std::optional<int> FrameThatTakes(const FileIdentity& file, const FramesOptions& options) {
   const FileIdentity folder = IdentityOf(options.outDir);
   if (SameFile(IdentityOf(file.resolved.parent_path()), folder)) {
     if (const auto frame = tools::FrameWrittenAs(file.resolved.filename().string(), options)) return frame;
   }
   if (!file.exists || !folder.exists) return std::nullopt;
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(options.outDir, error)) {
-    const auto frame = tools::FrameWrittenAs(entry.path().filename().string(), options);
+  for (const fs::path& name : FrameNamesPresent(options)) {
     std::error_code ignored;
-    if (frame && (file.links > 1 || entry.is_symlink(ignored)) && SameFile(IdentityOf(entry.path()), file)) {
-      return frame;
+    if ((file.links > 1 || fs::is_symlink(name, ignored)) && SameFile(IdentityOf(name), file)) {
+      return tools::FrameWrittenAs(name.filename().string(), options);
     }
   }
   return std::nullopt;
@@ -89,7 +100,7 @@ std::optional<int> FrameThatTakes(const FileIdentity& file, const FramesOptions&
 // Empty when they are all distinct files.
 std::string FindOutputClash(const FramesOptions& options) {
   const auto frameFile = [](const std::string& option, const std::string& path, int frame) {
-    return option + " " + path + " is the file of frame " + std::to_string(frame) + " of this run";
+    return option + " " + QuotedPath(path) + " is the file of frame " + std::to_string(frame) + " of this run";
   };
   std::optional<FileIdentity> picture;
   if (options.picturePath) {
@@ -99,7 +110,7 @@ std::string FindOutputClash(const FramesOptions& options) {
   }
   if (options.tracePath) {
     const FileIdentity trace = IdentityOf(*options.tracePath);
-    if (picture && SameFile(trace, *picture)) return "--trace " + *options.tracePath + " is the picture";
+    if (picture && SameFile(trace, *picture)) return "--trace " + QuotedPath(*options.tracePath) + " is the picture";
     if (const auto frame = FrameThatTakes(trace, options)) return frameFile("--trace", *options.tracePath, *frame);
   }
   return {};
@@ -116,14 +127,20 @@ void LoadPicture(TBitmap& frame, TBitmap& picture, const FramesOptions& options)
   });
 }
 
-void PrepareOutputFolder(const std::string& path) {
-  std::error_code error;
-  fs::create_directories(path, error);
+void PrepareOutputFolder(const FramesOptions& options) {
+  std::error_code created;
+  fs::create_directories(options.outDir, created);
   // Whatever create_directories did or reported, what counts is that a
   // folder stands there now.
-  if (!fs::is_directory(path)) {
-    throw Exception("cannot create output folder '" + path + "': " + (error ? error.message() : "not a folder"));
+  std::error_code looked;
+  if (!fs::is_directory(options.outDir, looked)) {
+    const std::error_code& reason = created ? created : looked;
+    throw Exception("cannot create output folder " + QuotedPath(options.outDir) + ": " +
+                    (reason ? reason.message() : "not a folder"));
   }
+  // A frame name already taken by a FIFO, a device or a folder is refused
+  // now, before any frame is painted or written, not when its turn comes.
+  for (const fs::path& name : FrameNamesPresent(options)) imaging::RequireReplaceable(name.string());
 }
 
 void WriteFrame(const TBitmap& frame, int number, const FramesOptions& options) {
@@ -146,7 +163,7 @@ void Run(const FramesOptions& options) {
   TBitmap frame;
   TBitmap picture;
   LoadPicture(frame, picture, options);
-  PrepareOutputFolder(options.outDir);
+  PrepareOutputFolder(options);
 
   std::optional<imaging::OutputFile> trace;
   // The observer must not outlive the trace, whichever way Run ends.
@@ -174,6 +191,7 @@ void Run(const FramesOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!app::HoldStandardDescriptors()) return ExitFailure;
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const tools::ParsedCommandLine parsed = tools::ParseFramesCommandLine(args);
   switch (parsed.action) {
@@ -186,20 +204,28 @@ int main(int argc, char** argv) {
     case tools::ParsedCommandLine::Action::Run:
       break;
   }
-  if (const std::string clash = FindOutputClash(parsed.options); !clash.empty()) {
-    std::fprintf(stderr, "rain-frames: %s\n", clash.c_str());
-    return ExitUsage;
-  }
 
   imaging::RemoveTemporaryFilesOnSignals();
   // A file size limit is a failed write like a full disk: reported, and the
   // temporary file removed, rather than the process killed half-way.
   std::signal(SIGXFSZ, SIG_IGN);
 
+  // Our messages only: a library's own text (std::filesystem's names its
+  // function and shows paths raw) is not for users.
   try {
+    if (const std::string clash = FindOutputClash(parsed.options); !clash.empty()) {
+      std::fprintf(stderr, "rain-frames: %s\n", clash.c_str());
+      return ExitUsage;
+    }
     Run(parsed.options);
-  } catch (const std::exception& error) {
+  } catch (const Exception& error) {
     std::fprintf(stderr, "rain-frames: %s\n", error.what());
+    return ExitFailure;
+  } catch (const std::bad_alloc&) {
+    std::fputs("rain-frames: not enough memory\n", stderr);
+    return ExitFailure;
+  } catch (const std::exception&) {
+    std::fputs("rain-frames: unexpected failure\n", stderr);
     return ExitFailure;
   }
   return 0;

@@ -172,7 +172,9 @@ exactly as the window paints them, and writes them as image files.
 
 Frame N is written as DIR/frame-NNNNNN.ppm (or .png), numbered from 1.
 Existing files of the same name are replaced, each only once it is
-complete; an interrupted run leaves no half-written file.
+complete; an interrupted run leaves no half-written file.  A symbolic
+link of that name is replaced, not followed; a folder, FIFO or device
+there, or a link to one, is refused.
 
 Exit status: 0 success, 1 failure (picture, output folder, frame or
 trace file), 2 bad arguments, including a trace or frame that would

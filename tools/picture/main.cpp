@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 
+#include "app/standard_descriptors.h"
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
 #include "imaging/image_files.h"
@@ -26,6 +27,7 @@ int Usage(const char* program) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!app::HoldStandardDescriptors()) return 1;
   if (argc != 2 || argv[1][0] == '\0' || argv[1][0] == '-') return Usage(argv[0]);
   const std::filesystem::path out = argv[1];
   imaging::RemoveTemporaryFilesOnSignals();
@@ -34,9 +36,9 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
   try {
     std::error_code error;
-    if (!std::filesystem::is_directory(out, error)) throw Exception(out.string() + " is not a folder");
+    if (!std::filesystem::is_directory(out, error)) throw Exception(QuotedPath(out.string()) + " is not a folder");
     std::filesystem::create_directories(out / "icons", error);
-    if (error) throw Exception("Cannot create " + (out / "icons").string() + ": " + error.message());
+    if (error) throw Exception("cannot create " + QuotedPath((out / "icons").string()) + ": " + error.message());
 
     TBitmap picture;
     tools::DrawPicture(picture);
