@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs from Debian 12's archive what Rain needs:
 #
-#   scripts/install-deps.sh run    to build the program and its tools and run them
-#   scripts/install-deps.sh test   all of that, and the test suite and benchmark
+#   scripts/install-deps.sh run       to build the program and its tools and run them
+#   scripts/install-deps.sh test      all of that, and the test suite and benchmark
+#   scripts/install-deps.sh package   what building the Debian package needs, and lintian
 #
 # Without an argument it installs everything, as `test` does.  When every
 # package is already installed it neither updates the package lists nor
@@ -30,11 +31,19 @@ test_packages=(
   desktop-file-utils appstream groff-base
 )
 
+# The package's Build-Depends (debian/control; dpkg-buildpackage refuses to
+# start when one is missing), the tools that build it, and its checker.
+package_packages=(
+  "${run_packages[@]}" libgtest-dev libxtst-dev
+  dpkg-dev debhelper git lintian
+)
+
 case "${1:-test}" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  package) packages=("${package_packages[@]}") ;;
   *)
-    echo "usage: $0 [run|test]" >&2
+    echo "usage: $0 [run|test|package]" >&2
     exit 2
     ;;
 esac

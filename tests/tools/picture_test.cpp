@@ -28,6 +28,10 @@ namespace fs = std::filesystem;
 
 const fs::path kResources = RAIN_RESOURCES_DIR;
 constexpr TColor kBackground = 200 | 191 << 8 | 231 << 16;
+// The sizes desktops ask an icon theme for, from menus to software centres.
+constexpr unsigned kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+std::string IconFile(unsigned size) { return "icons/rain-" + std::to_string(size) + ".png"; }
 
 std::uint32_t U32(const std::string& d, std::size_t at) {
   const auto byte = [&](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(d.at(at + i))); };
@@ -80,11 +84,11 @@ TEST(IconTest, Is32By32WithAtMost16ColoursAndTheThemeIconsHaveTheirSizes) {
   EXPECT_LE(colours.size(), 16u);
   EXPECT_GE(colours.size(), 4u) << "a picture, not a blank tile";
 
-  for (unsigned size : {32u, 128u}) {
+  for (unsigned size : kIconSizes) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
-    const auto path = kResources / "icons" / ("rain-" + std::to_string(size) + ".png");
+    const auto path = kResources / IconFile(size);
     ASSERT_NE(png_image_begin_read_from_file(&image, path.c_str()), 0) << path << ": " << image.message;
     EXPECT_EQ(image.width, size);
     EXPECT_EQ(image.height, size);
@@ -100,7 +104,9 @@ TEST_F(DrawPictureToolTest, RedrawsTheCommittedFilesByteForByte) {
   fs::create_directories(dir_ / "out");
   const Finished run = Run(RAIN_DRAW_PICTURE_BINARY, {"@out"});
   ASSERT_EQ(run.status, 0) << run.err;
-  for (const char* name : {"princess.bmp", "mainicon.bmp", "icons/rain-32.png", "icons/rain-128.png"}) {
+  std::vector<std::string> names = {"princess.bmp", "mainicon.bmp"};
+  for (unsigned size : kIconSizes) names.push_back(IconFile(size));
+  for (const auto& name : names) {
     EXPECT_TRUE(ReadFile(dir_ / "out" / name) == ReadFile(kResources / name))
         << name << " differs from the committed file: run rain-draw-picture resources";
   }

@@ -1,5 +1,7 @@
 // The icon, designed on a 32 x 32 grid and drawn from the same shapes at
-// every size, in fourteen fixed colours (an icon may have sixteen).
+// every size from 24 pixels up, in fourteen fixed colours (an icon may have
+// sixteen).  At 16 pixels those shapes shrink to little but outline, so that
+// size is placed pixel by pixel in the same colours.
 
 #include <algorithm>
 #include <cmath>
@@ -44,9 +46,55 @@ void DrawRain(TCanvas& canvas, int size, double scale) {
   }
 }
 
+// The 16-pixel icon, one letter a pixel: the same umbrella, princess and
+// rain as the larger sizes, each part at least a pixel wide.
+void DrawPixelIcon(TBitmap& icon) {
+  const char* const rows[] = {
+      ".r...........r..",  //
+      "r...ooooooo.r...",  //
+      "..ooCCRCCRdoo..r",  //
+      ".oCCCRRRCCcddor.",  //
+      "oCCCRRRRCCcdddo.",  //
+      "oCCCRRRRCCcdddo.",  //
+      "ooooooooooooooo.",  //
+      "o...o..s..o...o.",  //
+      "..r....s.ggg..r.",  //
+      ".r.....shkkkhr..",  //
+      ".......shokoh...",  //
+      "..r....shkkkh..r",  //
+      ".r....Lkhkkkhlr.",  //
+      ".....LLsLLpllll.",  //
+      "....LLLsLppplll.",  //
+      "...LLLLsppppllll",  //
+  };
+  const auto colour = [](char letter) {
+    switch (letter) {
+      case 'r': return kRain;
+      case 'o': return kOutline;
+      case 'R': return kRed[1];
+      case 'd': return kRed[0];
+      case 'C': return kCream[1];
+      case 'c': return kCream[0];
+      case 's': return kShaft;
+      case 'k': return kSkin;
+      case 'h': return kHair;
+      case 'g': return kGold;
+      case 'L': return kCloak[1];
+      case 'l': return kCloak[0];
+      case 'p': return kGown;
+      default: return kSky;
+    }
+  };
+  icon.SetSize(16, 16);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) icon.SetPixel(x, y, colour(rows[y][x]));
+  }
+}
+
 }  // namespace
 
 void DrawIcon(TBitmap& icon, int size) {
+  if (size == 16) return DrawPixelIcon(icon);
   icon.SetSize(size, size);
   TCanvas& canvas = *icon.Canvas;
   canvas.Pen->Color = kSky;
@@ -68,18 +116,25 @@ void DrawIcon(TBitmap& icon, int size) {
   painter.Fill(shape([](double u, double v) { return v >= 25 && std::abs(u - 19.5) <= (v - 25) * 0.6 + 1; }), kGown,
                outline);
   painter.Fill(frame.Ellipse(19.5, 19.5, 4.6, 5.6), kHair, outline);
-  painter.Fill(frame.Ellipse(19.5, 20.5, 3.2, 3.4), [&frame](double x, double y) {
-    const double u = frame.DesignX(x), v = frame.DesignY(y);
-    const bool eye = std::abs(v - 20.3) < 0.6 && (std::abs(u - 18.2) < 0.5 || std::abs(u - 20.8) < 0.5);
-    return eye ? kOutline : kSkin;
+  // The eyes' edges lie where every size gets two eyes of the same whole
+  // pixels: a 48-pixel icon would otherwise get one eye narrower.
+  const Inside leftEye = frame.Box(17.65, 19.65, 18.65, 20.9), rightEye = frame.Box(20.3, 19.65, 21.3, 20.9);
+  painter.Fill(frame.Ellipse(19.5, 20.5, 3.2, 3.4), [&](double x, double y) {
+    return leftEye(x, y) || rightEye(x, y) ? kOutline : kSkin;
   }, nullptr);
   painter.Fill(shape([](double u, double v) { return std::abs(u - 19.5) <= 2.5 && v >= 16 && v < 17.2; }), kGold,
                nullptr);
 
-  // Umbrella: shaft and hook, the hand on it, then the canopy.
+  // Umbrella: shaft and hook, the hand on it, then the canopy.  The shaft is
+  // never narrower than a pixel, or small sizes lose it between columns.
   constexpr double centre = kCanopy.centre;
-  painter.Fill(shape([](double u, double v) { return std::abs(u - centre) <= 0.55 && v >= 10 && v <= 27; }),
-               kShaft, nullptr);
+  const auto shaft = [&frame, halfWidth = std::max(0.5, frame.Pixels(0.55))](double top, double bottom) {
+    return [=](double x, double y) {
+      const double v = frame.DesignY(y);
+      return std::abs(x - frame.PixelX(centre)) <= halfWidth && v >= top && v < bottom;
+    };
+  };
+  painter.Fill(shaft(10, 27), kShaft, nullptr);
   painter.Fill(frame.Hook(centre + 1.5, 27, 0.95, 2.05), kShaft, nullptr);
   painter.Fill(frame.Ellipse(centre, 24.5, 1.6, 1.5), kSkin, outline);
   painter.Fill(shape([](double u, double v) { return kCanopy.Contains(u, v); }), [&frame](double x, double y) {
@@ -88,8 +143,7 @@ void DrawIcon(TBitmap& icon, int size) {
     const int shade = u < centre + 4 ? 1 : 0;  // lit from the upper left
     return panel % 2 == 0 ? kRed[shade] : kCream[shade];
   }, outline);
-  painter.Fill(shape([](double u, double v) { return std::abs(u - centre) <= 0.55 && v >= 1 && v < kCanopy.apex + 0.5; }),
-               kShaft, nullptr);
+  painter.Fill(shaft(1, kCanopy.apex + 0.5), kShaft, nullptr);
 }
 
 }  // namespace tools

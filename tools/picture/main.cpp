@@ -1,8 +1,8 @@
 // rain-draw-picture OUTDIR
 //
 // Draws the program's picture and its icon from code and writes
-// OUTDIR/princess.bmp, OUTDIR/mainicon.bmp and OUTDIR/icons/rain-32.png,
-// OUTDIR/icons/rain-128.png: the files in resources/.
+// OUTDIR/princess.bmp, OUTDIR/mainicon.bmp and OUTDIR/icons/rain-N.png for
+// every size of the desktop's icon theme: the files in resources/.
 
 #include <csignal>
 #include <cstdio>
@@ -20,7 +20,7 @@
 namespace {
 
 int Usage(const char* program) {
-  std::fprintf(stderr, "usage: %s OUTDIR  (writes princess.bmp, mainicon.bmp and icons/rain-{32,128}.png)\n", program);
+  std::fprintf(stderr, "usage: %s OUTDIR  (writes princess.bmp, mainicon.bmp and icons/rain-N.png)\n", program);
   return 2;
 }
 
@@ -44,13 +44,14 @@ int main(int argc, char** argv) {
     tools::DrawPicture(picture);
     imaging::SaveBmp24File(picture, (out / "princess.bmp").string());
 
-    TBitmap icon;
-    tools::DrawIcon(icon, 32);
-    imaging::SaveBmp8File(icon, (out / "mainicon.bmp").string());
-    imaging::SavePngFile(icon, (out / "icons" / "rain-32.png").string());
-    TBitmap large;
-    tools::DrawIcon(large, 128);
-    imaging::SavePngFile(large, (out / "icons" / "rain-128.png").string());
+    // Each size is drawn for its own pixel grid, never scaled from another;
+    // the window's icon is the 32-pixel one.
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+      TBitmap icon;
+      tools::DrawIcon(icon, size);
+      if (size == 32) imaging::SaveBmp8File(icon, (out / "mainicon.bmp").string());
+      imaging::SavePngFile(icon, (out / "icons" / ("rain-" + std::to_string(size) + ".png")).string());
+    }
   } catch (const Exception& e) {
     std::fprintf(stderr, "rain-draw-picture: %s\n", e.what());
     return 1;
