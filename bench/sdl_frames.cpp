@@ -67,7 +67,7 @@ void SdlReferenceFrame::Paint(const Rain& rain) {
   SDL_SetRenderDrawColor(impl_->renderer, FarDropColor & 0xFF, (FarDropColor >> 8) & 0xFF,
                          (FarDropColor >> 16) & 0xFF, SDL_ALPHA_OPAQUE);
   for (const FarDrop& drop : rain.farDrops) {
-    const scene::Point end = drop.StreakEnd();
+    const drawing::Point end = drop.StreakEnd();
     SDL_RenderDrawLine(impl_->renderer, drop.x, drop.y, end.x, end.y);
   }
   SDL_RenderFlush(impl_->renderer);

@@ -258,6 +258,20 @@ ViewFit FitView(int viewWidth, int viewHeight, int areaWidth, int areaHeight) {
   return {{(areaWidth - width) / 2, (areaHeight - height) / 2, width, height}, std::max(scale, 0)};
 }
 
+std::optional<Fill> FillRegion(Size region, Size picture) {
+  if (picture.width <= 0 || picture.height <= 0 || region.width < picture.width || region.height < picture.height)
+    return std::nullopt;
+  Fill fill;
+  fill.scale = std::min(region.width / picture.width, region.height / picture.height);
+  const int n = fill.scale;
+  // The picture's place in the region, then the grid of blocks through it.
+  const Point at{(region.width - picture.width * n) / 2, region.height - picture.height * n};
+  fill.origin = {-((n - at.x % n) % n), -((n - at.y % n) % n)};
+  fill.picture = {(at.x - fill.origin.x) / n, (at.y - fill.origin.y) / n};
+  fill.scene = {(region.width - fill.origin.x + n - 1) / n, (region.height - fill.origin.y + n - 1) / n};
+  return fill;
+}
+
 namespace {
 
 void PresentScaledChecked(const Surface& target, const Box& box, const Surface& source, const Surface* shown) {

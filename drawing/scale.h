@@ -8,21 +8,13 @@
 
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "drawing/canvas.h"
+#include "drawing/geometry.h"
 
 namespace drawing {
-
-// The pixels x <= px < x + width, y <= py < y + height of a surface.  A box
-// with no width or no height is empty.
-struct Box {
-  int x = 0;
-  int y = 0;
-  int width = 0;
-  int height = 0;
-  friend bool operator==(const Box&, const Box&) = default;
-};
 
 // Where a view lands in an area.
 struct ViewFit {
@@ -40,6 +32,26 @@ struct ViewFit {
 // proportions (rounded down) that fits, but never less than 1 x 1.  Only an
 // empty view or an empty area gives an empty box.
 ViewFit FitView(int viewWidth, int viewHeight, int areaWidth, int areaHeight);
+
+// How a scene fills a region at least as large as its picture: the picture
+// at the largest whole scale N that fits (at least 1), centred across (its
+// left edge at (region width - N picture width) / 2, rounded down) and
+// standing on the region's bottom row, and the scene around it out to every
+// edge, each scene pixel an N x N block on the picture's grid of blocks.
+struct Fill {
+  int scale = 1;
+  Size scene;     // the scene, in its own pixels
+  Point origin;   // where the block of scene pixel (0, 0) starts in the region: -N < x, y <= 0
+  Point picture;  // where the picture's top-left pixel lies in the scene
+  // Where the scene lands in the region, N times its size; it may reach
+  // past the region's right and bottom edges and before its top and left
+  // ones by less than a block.
+  Box InRegion() const { return {origin.x, origin.y, scene.width * scale, scene.height * scale}; }
+  friend bool operator==(const Fill&, const Fill&) = default;
+};
+
+// Nothing when the region is narrower or lower than the picture.
+std::optional<Fill> FillRegion(Size region, Size picture);
 
 // Copies `source` into `box` on `target`, scaled to the box's size: target
 // pixel (x, y) of the box takes source pixel

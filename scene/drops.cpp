@@ -40,7 +40,7 @@ void Drop::Draw(TCanvas* canvas) {
   canvas->Brush->Color = clBlack;
 }
 
-scene::Point FarDrop::StreakEnd() const {
+drawing::Point FarDrop::StreakEnd() const {
   return {static_cast<int>((std::sin(FallAngle) * size) * 2.0 + x),
           static_cast<int>((std::cos(FallAngle) * size) * 4.0 + y)};
 }
@@ -49,7 +49,7 @@ void FarDrop::Draw(TCanvas* canvas) {
   canvas->Pen->Color = scene::FarDropColor;
   canvas->Brush->Color = scene::FarDropColor;
   canvas->MoveTo(x, y);
-  const scene::Point end = StreakEnd();
+  const drawing::Point end = StreakEnd();
   canvas->LineTo(end.x, end.y);
   canvas->Brush->Color = clBlack;
 }

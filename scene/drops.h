@@ -4,6 +4,7 @@
 #pragma once
 
 #include "drawing/canvas.h"
+#include "drawing/geometry.h"
 
 namespace scene {
 
@@ -19,11 +20,6 @@ constexpr TColor FarDropColor = 0xF4E3A4;
 // scene on purpose, so streaks run off the bottom before they vanish.
 constexpr int DropRightLimit = 800;
 constexpr int DropLowerLimit = 600;
-
-struct Point {
-  int x;
-  int y;
-};
 
 }  // namespace scene
 
@@ -51,5 +47,5 @@ class FarDrop : public Drop {
 
   // Where the streak from (x, y) ends; Draw leaves that pixel unpainted.  The
   // streak is steeper than the fall: size right, 3.46 size down.
-  scene::Point StreakEnd() const;
+  drawing::Point StreakEnd() const;
 };

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdint>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "drawing/scale.h"
@@ -30,6 +31,31 @@ TEST(FitView, CentresTheViewAtTheLargestWholeScaleOrShrinksItToFit) {
                            << c.areaHeight << " gave " << got.box.width << "x" << got.box.height << " at ("
                            << got.box.x << "," << got.box.y << ") scale " << got.scale;
   }
+}
+
+// The region's examples, a region cut off the grid, one just the picture's
+// size, and ones too small.  Where the picture lands in the region follows
+// from the fill: the origin plus its scene position times the scale.
+TEST(FillRegion, StandsThePictureCentredOnTheBottomAtTheLargestScaleAndCoversTheRegionInBlocks) {
+  const struct {
+    int width, height, scale, x, y;  // the region; what the picture gets
+  } cases[] = {{1920, 1080, 2, 160, 14}, {1366, 768, 1, 283, 235}, {3840, 2160, 4, 320, 28},
+               {2560, 1440, 2, 480, 374}, {1921, 1081, 2, 160, 15}, {800, 533, 1, 0, 0}, {1603, 1601, 2, 1, 535}};
+  for (const auto& c : cases) {
+    const auto fill = drawing::FillRegion({c.width, c.height}, {800, 533});
+    ASSERT_TRUE(fill) << c.width << "x" << c.height;
+    const int n = fill->scale;
+    EXPECT_EQ(std::tuple(n, fill->origin.x + n * fill->picture.x, fill->origin.y + n * fill->picture.y),
+              std::tuple(c.scale, c.x, c.y)) << c.width << "x" << c.height;
+    // Blocks cover every pixel of the region and start less than one block
+    // before it.
+    const Box box = fill->InRegion();
+    EXPECT_TRUE(box.x <= 0 && box.x > -n && box.y <= 0 && box.y > -n) << c.width << "x" << c.height;
+    EXPECT_TRUE(box.x + box.width >= c.width && box.x + box.width < c.width + n) << c.width << "x" << c.height;
+    EXPECT_TRUE(box.y + box.height >= c.height && box.y + box.height < c.height + n) << c.width << "x" << c.height;
+  }
+  EXPECT_FALSE(drawing::FillRegion({799, 1080}, {800, 533}));
+  EXPECT_FALSE(drawing::FillRegion({1920, 532}, {800, 533}));
 }
 
 // A red "F" on blue, 13 x 9 in rows of 15: asymmetric, so that a flip or a
