@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "drawing/canvas.h"
+#include "drawing/geometry.h"
 
 namespace app {
 
@@ -15,5 +16,21 @@ namespace app {
 // through `loadPicture` and marks it transparent.  What `loadPicture` throws
 // passes through.
 void PrepareFrameAndPicture(TBitmap& frame, TBitmap& picture, const std::function<void(TBitmap&)>& loadPicture);
+
+// How a region of the screen (a monitor, a full screen, another program's
+// window, a frame of a given size) shows the rain.
+struct RegionLayout {
+  drawing::Size view;         // what the canvas paints, in its own pixels
+  drawing::Box box;           // where the view lands in the region, scaled to the box's size
+  drawing::Size scene;        // the scene painted into the view
+  drawing::Point pictureAt;   // where the scene draws the picture
+};
+
+// A region at least the picture's size is filled (drawing::FillRegion): the
+// view is the whole scene, the picture standing in it.  A smaller one (a
+// screensaver's preview) shows what the window shows, the top-left
+// `windowView` of the 800 x 533 scene with the picture at its origin, shrunk
+// to fit and centred.
+RegionLayout LayoutForRegion(drawing::Size region, drawing::Size picture, drawing::Size windowView);
 
 }  // namespace app
