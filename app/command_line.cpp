@@ -14,14 +14,17 @@ namespace {
 
 constexpr const char* ProgramName = "rainstorm";
 
-// The options that say where the animation is shown exclude each other.
+// The options that say where the animation is shown exclude each other,
+// but for --root with --window-id: a screensaver's settings show their
+// preview by adding --window-id to the command that has --root, and the
+// window named wins.
 std::string OnlyScreenOption(const CommandLine& line, std::string_view name) {
   const ScreenOptions& screen = line.screen;
-  const char* other = screen.scale       ? "--scale"
-                      : screen.fullScreen ? "--fullscreen"
-                      : screen.root       ? "--root"
-                      : screen.windowId   ? "--window-id"
-                                          : nullptr;
+  const char* other = screen.scale                                  ? "--scale"
+                      : screen.fullScreen                           ? "--fullscreen"
+                      : screen.root && name != "--window-id"        ? "--root"
+                      : screen.windowId && name != "--root"         ? "--window-id"
+                                                                    : nullptr;
   return other == nullptr ? std::string() : std::string(name) + " cannot be combined with " + other;
 }
 
@@ -44,19 +47,19 @@ constexpr Option Options[] = {
        line.screen.scale = value[0] - '0';
        return std::string();
      }},
-    {"--fullscreen", "", "cover the screen; Escape ends the program",
+    {"--fullscreen", "", "fill the monitor the pointer is on; Escape ends the program",
      [](CommandLine& line, std::string_view) {
        if (std::string error = OnlyScreenOption(line, "--fullscreen"); !error.empty()) return error;
        line.screen.fullScreen = true;
        return std::string();
      }},
-    {"--root", "", "draw in the screensaver's window, or else the root window",
+    {"--root", "", "fill the screensaver's window, or else every monitor",
      [](CommandLine& line, std::string_view) {
        if (std::string error = OnlyScreenOption(line, "--root"); !error.empty()) return error;
        line.screen.root = true;
        return std::string();
      }},
-    {"--window-id", "ID", "draw in the X11 window ID (decimal or 0x-hex)",
+    {"--window-id", "ID", "fill the X11 window ID (decimal or 0x-hex); wins over --root",
      [](CommandLine& line, std::string_view value) {
        if (std::string error = OnlyScreenOption(line, "--window-id"); !error.empty()) return error;
        line.screen.windowId = ParseWindowId(value);
@@ -125,8 +128,9 @@ std::string Usage() {
 
   std::string text = "Usage: " + std::string(ProgramName) + " [OPTION]...\n"
                      "Shows rain falling in a window until the window is closed\n"
-                     "or Ctrl+Q or Ctrl+W is pressed in it.  In another program's\n"
-                     "window it runs until SIGTERM or SIGINT, or until that window goes.\n\n";
+                     "or Ctrl+Q or Ctrl+W is pressed in it; F11 fills the screen\n"
+                     "with rain and back.  In another program's window it runs\n"
+                     "until SIGTERM or SIGINT, or until that window goes.\n\n";
   for (const Option& option : Options) {
     const std::string left = spelling(option);
     text += "  " + left + std::string(width - left.size() + 2, ' ') + std::string(option.help) + "\n";

@@ -1,5 +1,6 @@
 #include "app/entry.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -58,10 +59,12 @@ int ProgramEntry(const CommandLine& options) {
                                    [&] {
                                      Application->CreateForm(&fMain);
                                      rain->lightning = options.lightning;
-                                     fMain->Presentation = ChoosePresentation(
+                                     const ScreenChoice choice = ChoosePresentation(
                                          options.screen, Environment("GDK_SCALE"), Environment("XSCREENSAVER_WINDOW"),
                                          [] { return Application->Desktop(); }, fMain->ClientWidth,
                                          fMain->ClientHeight);
+                                     if (!choice.note.empty()) std::fprintf(stderr, "rainstorm: %s\n", choice.note.c_str());
+                                     fMain->Presentation = choice.presentation;
                                    },
                                    [] { Application->Run(); }},
                                   [](const Exception& exception) {

@@ -22,38 +22,52 @@ std::optional<Number> WholeNumber(std::string_view text) {
 
 }  // namespace
 
+int FittingScale(int scale, int usableWidth, int usableHeight, int viewWidth, int viewHeight) {
+  const auto fits = [&](int n) {
+    return (usableWidth <= 0 || viewWidth * n <= usableWidth) && (usableHeight <= 0 || viewHeight * n <= usableHeight);
+  };
+  while (scale > 1 && !fits(scale)) --scale;
+  return std::max(scale, 1);
+}
+
 int DesktopWindowScale(std::string_view gdkScale, std::string_view xftDpi, int usableWidth, int usableHeight,
                        int viewWidth, int viewHeight) {
   int scale = 1;
   if (const auto gdk = WholeNumber<long>(gdkScale); gdk && *gdk >= 1) {
     scale = static_cast<int>(std::min<long>(*gdk, kMaxWindowScale));
   } else if (const auto dpi = WholeNumber<double>(xftDpi); dpi && std::isfinite(*dpi) && *dpi > 0) {
-    scale = static_cast<int>(std::clamp(std::lround(*dpi / 96), 1L, static_cast<long>(kMaxWindowScale)));
+    // Rounded down: a desktop at 1.5 times gets a window it can hold, not
+    // one that covers three quarters of it.
+    scale = static_cast<int>(std::clamp(std::floor(*dpi / 96), 1.0, static_cast<double>(kMaxWindowScale)));
   }
-  const auto fits = [&](int n) {
-    return (usableWidth <= 0 || viewWidth * n <= usableWidth) && (usableHeight <= 0 || viewHeight * n <= usableHeight);
-  };
-  while (scale > 1 && !fits(scale)) --scale;
-  return scale;
+  return FittingScale(scale, usableWidth, usableHeight, viewWidth, viewHeight);
 }
 
-platform::Presentation ChoosePresentation(const ScreenOptions& options, std::string_view gdkScale,
-                                          std::string_view screensaverWindow, platform::DesktopScreen (*desktop)(),
-                                          int viewWidth, int viewHeight) {
+ScreenChoice ChoosePresentation(const ScreenOptions& options, std::string_view gdkScale,
+                                std::string_view screensaverWindow, platform::DesktopScreen (*desktop)(), int viewWidth,
+                                int viewHeight) {
   using platform::Presentation;
-  if (options.windowId) return {.kind = Presentation::kForeignWindow, .foreignWindow = *options.windowId};
+  const auto only = [](Presentation presentation) { return ScreenChoice{presentation, {}}; };
+  if (options.windowId) return only({.kind = Presentation::kForeignWindow, .foreignWindow = *options.windowId});
   if (options.root) {
-    if (screensaverWindow.empty()) return {.kind = Presentation::kForeignWindow, .foreignWindow = 0};
+    if (screensaverWindow.empty()) return only({.kind = Presentation::kForeignWindow, .foreignWindow = 0});
     const auto id = ParseWindowId(screensaverWindow);
     if (!id) throw Exception("XSCREENSAVER_WINDOW is not a window id: " + Quoted(screensaverWindow));
-    return {.kind = Presentation::kForeignWindow, .foreignWindow = *id};
+    return only({.kind = Presentation::kForeignWindow, .foreignWindow = *id});
   }
-  if (options.fullScreen) return {.kind = Presentation::kFullScreen};
-  if (options.scale) return {.kind = Presentation::kWindow, .scale = *options.scale};
+  if (options.fullScreen) return only({.kind = Presentation::kFullScreen});
   const platform::DesktopScreen screen = desktop();
-  return {.kind = Presentation::kWindow,
-          .scale = DesktopWindowScale(gdkScale, screen.xftDpi, screen.usableWidth, screen.usableHeight, viewWidth,
-                                      viewHeight)};
+  if (!options.scale)
+    return only({.kind = Presentation::kWindow,
+                 .scale = DesktopWindowScale(gdkScale, screen.xftDpi, screen.usableWidth, screen.usableHeight,
+                                             viewWidth, viewHeight)});
+  const int scale = FittingScale(*options.scale, screen.usableWidth, screen.usableHeight, viewWidth, viewHeight);
+  std::string note;
+  if (scale < *options.scale)
+    note = "--scale " + std::to_string(*options.scale) + " does not fit the screen's usable " +
+           std::to_string(screen.usableWidth) + " x " + std::to_string(screen.usableHeight) + "; using " +
+           std::to_string(scale);
+  return {{.kind = Presentation::kWindow, .scale = scale}, note};
 }
 
 }  // namespace app

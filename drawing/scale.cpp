@@ -342,8 +342,8 @@ ScaledView::ScaledView(int width, int height, Pixel background)
 
 Surface ScaledView::view() { return {view_.data(), width_, height_, width_}; }
 
-void ScaledView::Fit(const Surface& target) {
-  box_ = FitView(width_, height_, target.width, target.height).box;
+void ScaledView::Fit(const Surface& target, const Box& box) {
+  box_ = box;
   FillOutside(target, box_, 0);
   whole_ = true;
   skipsUnchanged_ = SkipsUnchanged(target, box_, view());

@@ -83,9 +83,10 @@ class ScaledView {
   // Where the view lands in the target Fit last saw.
   const Box& box() const { return box_; }
 
-  // The target is new or lost what it showed: fits the view into it anew and
-  // paints black around it; the next Show writes the whole box.
-  void Fit(const Surface& target);
+  // The target is new or lost what it showed: the view lands in `box` of
+  // it from now on, at the box's size, and black paints the rest of the
+  // target; the next Show writes the whole box.
+  void Fit(const Surface& target, const Box& box);
   // Shows the view in its box; after the first Show since Fit, only what
   // changed since the last one (PresentScaledChanges) where the box lets
   // unchanged pixels be skipped.

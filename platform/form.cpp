@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "drawing/scale.h"
@@ -51,7 +53,7 @@ bool IsCloseKey(const SDL_Keysym& key) {
 }
 
 // The keys that do something.
-constexpr SDL_Keycode kActionKeys[] = {SDLK_q, SDLK_w, SDLK_ESCAPE};
+constexpr SDL_Keycode kActionKeys[] = {SDLK_q, SDLK_w, SDLK_ESCAPE, SDLK_F11};
 
 // Where a form's client area goes, inside a frame of these borders: (Left,
 // Top) times the scale.  A window enlarged by a scale is moved in where it
@@ -69,26 +71,36 @@ SDL_Point ClientPlace(const TForm& form, int scale, int top, int left, int botto
 
 }  // namespace
 
+// A view and what paints it.
+struct PaintedView {
+  platform::FormView shown;
+  std::unique_ptr<TCanvas> ownCanvas;  // for the views after the first, which paints through Canvas
+  // The view off screen, when the area does not show it pixel for pixel.
+  std::optional<drawing::ScaledView> scaled;
+};
+
 struct TForm::Window {
   SDL_Window* handle = nullptr;
   SDL_Surface* surface = nullptr;
   // Used only when the window surface is not laid out as the canvas: the
   // canvas paints here and each present converts into the surface.
   std::vector<Pixel> shadow;
-  // The view, when the window does not show it pixel for pixel at its
-  // top-left corner.
-  std::optional<drawing::ScaledView> scaled;
-  bool surroundChanged = true;  // present the whole surface, not just the box
+  std::vector<PaintedView> views;
+  bool surroundChanged = true;  // present the whole surface, not just the views' boxes
   std::uint64_t presentedVersion = 0;
   bool shown = false;
   bool placed = false;        // client area moved to Left, Top
+  bool fullScreen = false;    // covers its monitor
+  drawing::Box windowed;      // the client area before F11, in root coordinates
   bool leftButtonDown = false;
   std::set<SDL_Keycode> heldSinceFocus;  // action keys down when the focus came, until released
 
   drawing::Surface Target();
 
   ~Window() {
-    if (handle != nullptr) SDL_DestroyWindow(handle);
+    if (handle == nullptr) return;
+    if ((SDL_GetWindowFlags(handle) & SDL_WINDOW_FOREIGN) != 0) platform::ReleaseForeignWindow(handle);
+    SDL_DestroyWindow(handle);
   }
 };
 
@@ -124,11 +136,17 @@ void TForm::Show() {
     } else {
       const bool sizeable = BorderStyle == bsSizeable;
       const int scale = WindowScale();
-      Uint32 flags = SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0);
-      if (Presentation.kind == platform::Presentation::kFullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+      SDL_Rect rect{0, 0, ClientWidth * scale, ClientHeight * scale};
       const SDL_Point place = ClientPlace(*this, scale, 0, 0, 0, 0);
-      window->handle =
-          SDL_CreateWindow(Caption.c_str(), place.x, place.y, ClientWidth * scale, ClientHeight * scale, flags);
+      std::tie(rect.x, rect.y) = std::pair(place.x, place.y);
+      drawing::Box monitor;
+      if (Presentation.kind == platform::Presentation::kFullScreen) {
+        // The monitor the user is at, whether or not a window manager runs.
+        monitor = platform::MonitorHoldingPointer();
+        if (monitor.width > 0) rect = {monitor.x, monitor.y, monitor.width, monitor.height};
+      }
+      window->handle = SDL_CreateWindow(Caption.c_str(), rect.x, rect.y, rect.w, rect.h,
+                                        SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0));
       if (window->handle == nullptr) throw Exception("Cannot create a window: " + SdlError());
 
       SetIcon(window->handle);
@@ -136,6 +154,8 @@ void TForm::Show() {
                                                  .minimize = BorderIcons.contains(biMinimize),
                                                  .maximize = BorderIcons.contains(biMaximize),
                                                  .sizeable = sizeable});
+      if (Presentation.kind == platform::Presentation::kFullScreen)
+        platform::SetFullScreen(window->handle, true, {rect.x, rect.y, rect.w, rect.h}, {});
     }
     window_ = std::move(window);
     AttachSurface();
@@ -159,8 +179,38 @@ int TForm::WindowScale() const {
   return Presentation.kind == platform::Presentation::kWindow ? std::clamp(Presentation.scale, 1, 16) : 1;
 }
 
-bool TForm::ShowsViewOffScreen() const {
-  return Presentation.kind != platform::Presentation::kWindow || WindowScale() != 1;
+bool TForm::FullScreen() const { return window_ != nullptr && window_->fullScreen; }
+
+void TForm::ToggleFullScreen() {
+  if (window_ == nullptr || Presentation.kind != platform::Presentation::kWindow) return;
+  Window& window = *window_;
+  int x = 0, y = 0, width = 0, height = 0;
+  SDL_GetWindowPosition(window.handle, &x, &y);
+  SDL_GetWindowSize(window.handle, &width, &height);
+  if (!window.fullScreen) window.windowed = {x, y, width, height};
+  // The monitor that holds most of the window: the one its centre is on.
+  const auto monitors = platform::Monitors(window.handle);
+  const int cx = x + width / 2, cy = y + height / 2;
+  const auto on = std::ranges::find_if(monitors, [&](const drawing::Box& m) {
+    return cx >= m.x && cy >= m.y && cx < m.x + m.width && cy < m.y + m.height;
+  });
+  const drawing::Box monitor = on != monitors.end() ? *on : monitors.empty() ? drawing::Box{} : monitors.front();
+  platform::SetFullScreen(window.handle, !window.fullScreen, monitor, window.windowed);
+}
+
+std::vector<platform::FormView> TForm::Views() const {
+  std::vector<platform::FormView> views;
+  if (window_ != nullptr)
+    for (const PaintedView& view : window_->views) views.push_back(view.shown);
+  return views;
+}
+
+std::uint64_t TForm::PaintedVersion() const {
+  std::uint64_t version = canvas_.version();
+  if (window_ != nullptr)
+    for (const PaintedView& view : window_->views)
+      if (view.ownCanvas) version += view.ownCanvas->version();
+  return version;
 }
 
 // Where presents write: the window surface, or the shadow that stands for it.
@@ -169,59 +219,121 @@ drawing::Surface TForm::Window::Target() {
   return {static_cast<Pixel*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
 }
 
-// Points the canvas at the window's current surface, or at the view, and
-// clears the surface: to the form's colour where the canvas paints on it, to
-// black around the view.  SDL replaces the surface when the window changes
-// size.
+namespace {
+
+drawing::Surface AreaOf(const drawing::Surface& surface, const drawing::Box& area) {
+  return {surface.pixels + static_cast<std::ptrdiff_t>(area.y) * surface.stride + area.x, area.width, area.height,
+          surface.stride};
+}
+
+drawing::Box Cut(const drawing::Box& a, const drawing::Box& b) {
+  const int left = std::max(a.x, b.x), top = std::max(a.y, b.y);
+  const int right = std::min(a.x + a.width, b.x + b.width), bottom = std::min(a.y + a.height, b.y + b.height);
+  return right > left && bottom > top ? drawing::Box{left, top, right - left, bottom - top} : drawing::Box{};
+}
+
+}  // namespace
+
+// Lays the views out on the window's current surface: one per monitor of
+// the root window, else one for the whole window; clears the surface (to
+// the form's colour where a canvas paints on it, to black around views);
+// and points every canvas at its view.  SDL replaces the surface when the
+// window changes size.  Raises OnResize when the views changed.
 void TForm::AttachSurface() {
   Window& window = *window_;
   window.surface = SDL_GetWindowSurface(window.handle);
   if (window.surface == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
   SDL_Surface* surface = window.surface;
-  const Pixel background = PaintPixel(Color);
   window.shadow.clear();
   if (!CanvasCanPaintOn(surface)) window.shadow.resize(static_cast<std::size_t>(surface->w) * surface->h);
   const drawing::Surface target = window.Target();
-  if (ShowsViewOffScreen()) {
-    if (!window.scaled) {
-      window.scaled.emplace(ClientWidth, ClientHeight, background);
-      canvas_.Attach(window.scaled->view());
+  const drawing::Box whole{0, 0, surface->w, surface->h};
+
+  const bool foreign = Presentation.kind == platform::Presentation::kForeignWindow;
+  window.fullScreen = Presentation.kind == platform::Presentation::kFullScreen ||
+                      (!foreign && platform::InFullScreenState(window.handle));
+  std::vector<drawing::Box> areas;
+  if (foreign && platform::IsRootWindow(window.handle))
+    for (const drawing::Box& monitor : platform::Monitors(window.handle))
+      if (const drawing::Box area = Cut(monitor, whole); area.width > 0) areas.push_back(area);
+  if (areas.empty()) areas.push_back(whole);
+
+  const bool fills = foreign || window.fullScreen;
+  const auto fitted = [this](drawing::Size area) {
+    return platform::ViewLayout{{ClientWidth, ClientHeight},
+                                drawing::FitView(ClientWidth, ClientHeight, area.width, area.height).box};
+  };
+  bool changed = window.views.size() != areas.size();
+  window.views.resize(areas.size());
+  drawing::FillOutside(target, {}, 0);  // what lies outside every monitor
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    PaintedView& view = window.views[i];
+    const drawing::Size size{areas[i].width, areas[i].height};
+    const platform::ViewLayout layout = fills && OnLayout ? OnLayout(size) : fitted(size);
+    changed = changed || view.shown.area != areas[i] || view.shown.fills != fills || view.shown.layout != layout;
+    if (i > 0 && !view.ownCanvas) view.ownCanvas = std::make_unique<TCanvas>();
+    TCanvas& canvas = i == 0 ? canvas_ : *view.ownCanvas;
+    view.shown = {areas[i], fills, layout, &canvas};
+    const drawing::Surface area = AreaOf(target, areas[i]);
+    if (layout.view == size && layout.box == drawing::Box{0, 0, size.width, size.height}) {
+      // The view is the window's own pixels: painted in place, no copy.
+      view.scaled.reset();
+      canvas.Attach(area);
+      drawing::FillOutside(area, {}, PaintPixel(Color));
+      continue;
     }
-    window.scaled->Fit(target);
-  } else {
-    canvas_.Attach(target);
-    drawing::FillOutside(target, {}, background);
+    if (!view.scaled || view.scaled->view().width != layout.view.width ||
+        view.scaled->view().height != layout.view.height) {
+      view.scaled.emplace(layout.view.width, layout.view.height, PaintPixel(Color));
+      canvas.Attach(view.scaled->view());
+    }
+    view.scaled->Fit(area, layout.box);
   }
   window.surroundChanged = true;
-  window.presentedVersion = ~canvas_.version();  // present the cleared surface
+  window.presentedVersion = ~PaintedVersion();  // present the cleared surface
+  if (changed && OnResize) {
+    TNotifyEvent handler = OnResize;
+    handler(this);
+  }
 }
 
 void TForm::Present() {
   Window& window = *window_;
   for (int attempt = 0;; ++attempt) {
-    if (window.scaled) window.scaled->Show(window.Target());
+    const drawing::Surface target = window.Target();
+    std::vector<SDL_Rect> boxes;
+    bool whole = window.surroundChanged;
+    for (PaintedView& view : window.views) {
+      const drawing::Box& area = view.shown.area;
+      if (!view.scaled) {
+        whole = true;
+        continue;
+      }
+      view.scaled->Show(AreaOf(target, area));
+      // Between changes of the surface only the view's box changes on it.
+      const drawing::Box box = view.scaled->box();
+      const drawing::Box shown = Cut({area.x + box.x, area.y + box.y, box.width, box.height}, area);
+      boxes.push_back({shown.x, shown.y, shown.width, shown.height});
+    }
     if (!window.shadow.empty()) {
       SDL_ConvertPixels(window.surface->w, window.surface->h, SDL_PIXELFORMAT_RGB888, window.shadow.data(),
                         window.surface->w * 4, window.surface->format->format, window.surface->pixels,
                         window.surface->pitch);
     }
-    // Between changes of the surface only the view's box changes on it.
-    const drawing::Box fit = window.scaled ? window.scaled->box() : drawing::Box{};
-    const SDL_Rect box{fit.x, fit.y, fit.width, fit.height};
-    const bool whole = window.surroundChanged || !window.scaled;
-    if ((whole ? SDL_UpdateWindowSurface(window.handle) : SDL_UpdateWindowSurfaceRects(window.handle, &box, 1)) == 0)
-      break;
+    const int updated = whole ? SDL_UpdateWindowSurface(window.handle)
+                              : SDL_UpdateWindowSurfaceRects(window.handle, boxes.data(), static_cast<int>(boxes.size()));
+    if (updated == 0) break;
     // SDL invalidates the surface when the window changes; the next frame
     // paints into the new one.
     if (attempt > 0) throw Exception("Cannot show the window: " + SdlError());
     AttachSurface();
   }
   window.surroundChanged = false;
-  window.presentedVersion = canvas_.version();
+  window.presentedVersion = PaintedVersion();
 }
 
 void TForm::PresentIfChanged() {
-  if (Visible() && window_->presentedVersion != canvas_.version()) Present();
+  if (Visible() && window_->presentedVersion != PaintedVersion()) Present();
 }
 
 // With a window manager the position given when the window is made places
@@ -229,7 +341,7 @@ void TForm::PresentIfChanged() {
 // where the description puts it.
 void TForm::PlaceClientArea() {
   if (window_ == nullptr || window_->placed) return;
-  if (Presentation.kind != platform::Presentation::kWindow) return;
+  if (Presentation.kind != platform::Presentation::kWindow || window_->fullScreen) return;
   int top = 0, left = 0, bottom = 0, right = 0;
   if (SDL_GetWindowBordersSize(window_->handle, &top, &left, &bottom, &right) != 0) {
     window_->placed = true;  // the driver cannot tell; leave it where it is
@@ -264,10 +376,16 @@ void TForm::HandleEvent(const SDL_Event& event) {
       // still held from another window, whose repeats X sends here once
       // this window has the focus.
       if (event.key.repeat != 0 || window_->heldSinceFocus.contains(event.key.keysym.sym)) return;
-      // A full screen has no frame to close it with, so Escape closes it too.
-      if (IsCloseKey(event.key.keysym) ||
-          (event.key.keysym.sym == SDLK_ESCAPE && Presentation.kind == platform::Presentation::kFullScreen))
+      if (IsCloseKey(event.key.keysym)) {
         Close();
+      } else if (event.key.keysym.sym == SDLK_F11 && (event.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) == 0) {
+        ToggleFullScreen();
+      } else if (event.key.keysym.sym == SDLK_ESCAPE) {
+        // A full screen has no frame to close it with, so Escape closes
+        // --fullscreen, and takes a window that went full screen back.
+        if (Presentation.kind == platform::Presentation::kFullScreen) Close();
+        if (Presentation.kind == platform::Presentation::kWindow && window_->fullScreen) ToggleFullScreen();
+      }
       return;
     case SDL_KEYUP: window_->heldSinceFocus.erase(event.key.keysym.sym); return;
     case SDL_MOUSEBUTTONDOWN:

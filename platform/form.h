@@ -4,13 +4,16 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
+#include "drawing/geometry.h"
 #include "imaging/resources.h"
 #include "platform/component.h"
 #include "platform/description.h"
@@ -48,6 +51,25 @@ struct Presentation {
   // kForeignWindow: the X11 window to draw in, made by another program; 0
   // for the root window.
   unsigned long foreignWindow = 0;
+};
+
+// How an area of the window shows the view its canvas paints.
+struct ViewLayout {
+  drawing::Size view;  // what the canvas paints, in its own pixels
+  drawing::Box box;    // where the view lands in the area, at the box's size; the area cuts what reaches past it
+  friend bool operator==(const ViewLayout&, const ViewLayout&) = default;
+};
+
+// One part of the window with a view of its own: the whole window, or one
+// monitor of the root window.
+struct FormView {
+  drawing::Box area;  // in the window
+  // Laid out by the form's OnLayout: the window covers a screen (full
+  // screen, another program's window).  Otherwise the view is the client
+  // area, ClientWidth x ClientHeight, at the window's scale.
+  bool fills = false;
+  ViewLayout layout;
+  TCanvas* canvas = nullptr;  // paints the view
 };
 
 }  // namespace platform
@@ -91,16 +113,36 @@ class TForm : public TComponent {
 
   TNotifyEvent OnClick;
 
-  // Read when the window is made.  In every presentation but a window at
-  // scale 1 the canvas paints an off-screen view of ClientWidth x
-  // ClientHeight, which each present maps into the window: fitted and
-  // centred with black around it, each pixel a block or, when the window is
-  // smaller than the view, the nearest pixel.
+  // Read when the window is made.  Wherever the window does not show the
+  // view pixel for pixel, the canvas paints an off-screen view, which each
+  // present maps into the window, each pixel a block or, when the area is
+  // smaller than the view, the nearest pixel, with black around it.
   platform::Presentation Presentation;
 
-  // Paints straight onto the client area at 1x, otherwise onto the view that
-  // each present maps into the window; what is drawn stays until drawn over.  The window shows it after the event handler that drew it returns.
+  // Paints the first view: straight onto the client area when the view is
+  // the window's own pixels, otherwise onto the view that each present maps
+  // into the window.  What is drawn stays until drawn over; the window shows
+  // it after the event handler that drew it returns.
   TCanvas* const Canvas = &canvas_;
+
+  // How an area the window fills shows a view, asked whenever the areas
+  // change; unset, the ClientWidth x ClientHeight view is fitted and centred.
+  std::function<platform::ViewLayout(drawing::Size area)> OnLayout;
+  // Raised after the views changed: the window was made or resized, went in
+  // or out of full screen, or its monitors changed.  Every view shows black
+  // until its canvas paints it again.
+  TNotifyEvent OnResize;
+
+  // The views, one for the whole window or one per monitor of the root
+  // window; the first paints through Canvas.  Empty before Show.
+  std::vector<platform::FormView> Views() const;
+
+  // Whether the window covers its monitor: --fullscreen, or a window that
+  // F11 or the window manager put into full screen.
+  bool FullScreen() const;
+  // F11: a window goes into full screen on its monitor or back to where it
+  // was.  Nothing for a window that is not the form's own.
+  void ToggleFullScreen();
 
   // Makes the window and shows it.
   void Show();
@@ -124,7 +166,7 @@ class TForm : public TComponent {
   void AttachSurface();
   void Present();
   int WindowScale() const;
-  bool ShowsViewOffScreen() const;
+  std::uint64_t PaintedVersion() const;
 
   TFont font_;
   TCanvas canvas_;

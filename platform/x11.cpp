@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +22,23 @@
 #include <X11/Xproto.h>
 #include <X11/Xresource.h>
 #include <X11/keysym.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace platform {
+
+namespace {
+
+// The X11 display and window of an SDL window; false on other displays.
+bool X11Of(SDL_Window* window, Display*& display, Window& xwindow) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  display = info.info.x11.display;
+  xwindow = info.info.x11.window;
+  return true;
+}
+
+}  // namespace
 
 void SetFrameButtons(SDL_Window* window, const FrameButtons& buttons) {
   SDL_SysWMinfo info;
@@ -279,6 +295,171 @@ void NoteXEvent(const SDL_SysWMmsg& message) {
 }
 
 bool ForeignWindowGone() { return foreignWindowGone; }
+
+void ReleaseForeignWindow(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (!X11Of(window, display, xwindow)) return;
+  // Errors here only say the window is already gone.
+  const bool wasEnding = std::exchange(ending, true);
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display, xwindow, &attributes)) {
+    XSelectInput(display, xwindow, attributes.your_event_mask & ~(StructureNotifyMask | ExposureMask));
+    XClearArea(display, xwindow, 0, 0, 0, 0, True);
+  }
+  XSync(display, False);
+  ending = wasEnding;
+}
+
+bool IsRootWindow(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  return X11Of(window, display, xwindow) && xwindow == DefaultRootWindow(display);
+}
+
+namespace {
+
+std::vector<drawing::Box> MonitorsOf(Display* display) {
+  const Window root = DefaultRootWindow(display);
+  std::vector<drawing::Box> monitors;
+  int event = 0, error = 0, major = 0, minor = 0;
+  if (XRRQueryExtension(display, &event, &error) && XRRQueryVersion(display, &major, &minor) &&
+      (major > 1 || (major == 1 && minor >= 5))) {
+    int count = 0;
+    if (XRRMonitorInfo* list = XRRGetMonitors(display, root, True, &count)) {
+      for (int i = 0; i < count; ++i) monitors.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
+      XRRFreeMonitors(list);
+    }
+  }
+  if (monitors.empty()) {
+    const Screen* screen = DefaultScreenOfDisplay(display);
+    monitors.push_back({0, 0, WidthOfScreen(screen), HeightOfScreen(screen)});
+  }
+  return monitors;
+}
+
+bool Holds(const drawing::Box& box, int x, int y) {
+  return x >= box.x && y >= box.y && x < box.x + box.width && y < box.y + box.height;
+}
+
+}  // namespace
+
+std::vector<drawing::Box> Monitors(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (window != nullptr && X11Of(window, display, xwindow)) return MonitorsOf(display);
+  display = XOpenDisplay(nullptr);
+  if (display == nullptr) return {};
+  std::vector<drawing::Box> monitors = MonitorsOf(display);
+  XCloseDisplay(display);
+  return monitors;
+}
+
+drawing::Box MonitorHoldingPointer() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return {};
+  const std::vector<drawing::Box> monitors = MonitorsOf(display);
+  Window root = 0, child = 0;
+  int x = 0, y = 0, windowX = 0, windowY = 0;
+  unsigned mask = 0;
+  XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
+  XCloseDisplay(display);
+  const auto found = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return Holds(m, x, y); });
+  return found != monitors.end() ? *found : monitors.front();
+}
+
+namespace {
+
+// Whether a window manager that speaks EWMH runs: it names a window of its
+// own on the root window, which exists.
+bool WindowManagerRuns(Display* display) {
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  Window manager = 0;
+  if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                         &after, &data) == Success &&
+      data != nullptr && count == 1)
+    manager = *reinterpret_cast<Window*>(data);
+  if (data != nullptr) XFree(data);
+  XWindowAttributes attributes;
+  return manager != 0 && !Fails(display, [&] { XGetWindowAttributes(display, manager, &attributes); });
+}
+
+void HoldSize(Display* display, Window window, const drawing::Box* size) {
+  XSizeHints* hints = XAllocSizeHints();
+  long supplied = 0;
+  XGetWMNormalHints(display, window, hints, &supplied);
+  if (size == nullptr) {
+    hints->flags &= ~(PMinSize | PMaxSize);
+  } else {
+    hints->flags |= PMinSize | PMaxSize;
+    hints->min_width = hints->max_width = size->width;
+    hints->min_height = hints->max_height = size->height;
+  }
+  XSetWMNormalHints(display, window, hints);
+  XFree(hints);
+}
+
+}  // namespace
+
+void SetFullScreen(SDL_Window* window, bool on, drawing::Box monitor, drawing::Box windowed) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (!X11Of(window, display, xwindow)) return;
+  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+  const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(display, xwindow, &attributes);
+  const bool mapped = attributes.map_state != IsUnmapped;
+  if (on) HoldSize(display, xwindow, nullptr);
+  if (mapped && WindowManagerRuns(display)) {
+    enum { kRemove = 0, kAdd = 1 };
+    XEvent event{};
+    event.xclient = {ClientMessage, 0, True, display, xwindow, state, 32, {}};
+    event.xclient.data.l[0] = on ? kAdd : kRemove;
+    event.xclient.data.l[1] = static_cast<long>(fullScreen);
+    event.xclient.data.l[3] = 1;  // from an application
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  } else {
+    // Read by a window manager when it maps the window; without one, ours
+    // to keep, and to read back.
+    if (on) {
+      XChangeProperty(display, xwindow, state, XA_ATOM, 32, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(&fullScreen), 1);
+    } else {
+      XDeleteProperty(display, xwindow, state);
+    }
+    if (mapped) {
+      const drawing::Box& to = on ? monitor : windowed;
+      XMoveResizeWindow(display, xwindow, to.x, to.y, static_cast<unsigned>(to.width), static_cast<unsigned>(to.height));
+      if (on) XRaiseWindow(display, xwindow);
+    }
+  }
+  if (!on) HoldSize(display, xwindow, &windowed);
+  XFlush(display);
+}
+
+bool InFullScreenState(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (!X11Of(window, display, xwindow)) return false;
+  const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  bool found = false;
+  if (XGetWindowProperty(display, xwindow, XInternAtom(display, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM,
+                         &type, &format, &count, &after, &data) == Success && data != nullptr && format == 32) {
+    const auto* atoms = reinterpret_cast<const Atom*>(data);
+    found = std::find(atoms, atoms + count, fullScreen) != atoms + count;
+  }
+  if (data != nullptr) XFree(data);
+  return found;
+}
 
 std::string XftDpi() {
   std::string dpi;

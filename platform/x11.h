@@ -4,6 +4,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "drawing/geometry.h"
 
 struct SDL_Window;
 struct SDL_SysWMmsg;
@@ -70,6 +73,38 @@ void NoteXEvent(const SDL_SysWMmsg& message);
 // Whether the adopted window is gone: destroyed, as an event or an X error
 // on drawing into it said.
 bool ForeignWindowGone();
+
+// Cleans up after drawing in another program's window: what we painted
+// goes back to the window's own background (the owner is told to repaint
+// what it drew there), and its events are no longer ours.
+void ReleaseForeignWindow(SDL_Window* window);
+
+// --- Screens ------------------------------------------------------------
+
+// Whether the window is the root window of its screen.
+bool IsRootWindow(SDL_Window* window);
+
+// The monitors, in root window coordinates: RandR 1.5's list (which holds
+// monitors made with `xrandr --setmonitor`), or the whole screen when the
+// server has no such list.  On a connection of its own when `window` is
+// null, before any window is made.
+std::vector<drawing::Box> Monitors(SDL_Window* window = nullptr);
+
+// The monitor that holds the mouse pointer, from a connection of its own.
+drawing::Box MonitorHoldingPointer();
+
+// Full screen on the window's own terms.  A window manager is asked through
+// the window's state (_NET_WM_STATE_FULLSCREEN) and sizes the window to its
+// monitor; without one, the window is moved and sized to `monitor` itself,
+// and back to `windowed` (client area in root coordinates).  Either way the
+// size hints let it grow while it covers the screen and hold it to
+// `windowed`'s size afterwards.  Before the window is mapped only the state
+// is set, as the window manager reads it when it maps the window.
+void SetFullScreen(SDL_Window* window, bool on, drawing::Box monitor, drawing::Box windowed);
+
+// Whether the window's state says it covers the screen, by our asking or by
+// the window manager's own doing.
+bool InFullScreenState(SDL_Window* window);
 
 // The X resource Xft.dpi as its text, empty when the display has none.
 std::string XftDpi();

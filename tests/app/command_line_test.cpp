@@ -59,7 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{"--help", "-h"}, Action::UsageError, "unknown option '-h'"},
         Case{{"--fullscreen=1"}, Action::UsageError, "--fullscreen takes no value"},
         Case{{"--scale", "2", "--fullscreen"}, Action::UsageError, "--fullscreen cannot be combined with --scale"},
-        Case{{"--root", "--window-id=7"}, Action::UsageError, "--window-id cannot be combined with --root"},
+        // A screensaver's preview adds --window-id to the command with --root.
+        Case{{"--root", "--window-id=7"}, Action::Run, "", {0, false, true, 7, false}},
+        Case{{"--window-id=7", "--root", "--fullscreen"}, Action::UsageError, "--fullscreen cannot be combined with --root"},
         Case{{"--scale=5"}, Action::UsageError, "--scale needs a whole number from 1 to 4, not '5'"},
         Case{{"--scale", "02"}, Action::UsageError, "not '02'"},
         Case{{"--window-id", "0x"}, Action::UsageError, "--window-id needs a window id, not '0x'"},
