@@ -1,6 +1,8 @@
 #include "app/main.h"
 
+#include <algorithm>
 #include <ctime>
+#include <optional>
 
 #include "app/frame_setup.h"
 #include "imaging/resources.h"
@@ -24,6 +26,70 @@ TfMain::TfMain(TComponent* Owner)
   DoubleBuffered = true;
   app::PrepareFrameAndPicture(*frameBitmap, *pictureBitmap,
                               [](TBitmap& picture) { LoadFromResourceName(&picture, HInstance, "Princess"); });
+
+  // A screen, a monitor or another program's window is filled around the
+  // picture; the window itself shows its client area of the 800 x 533 scene.
+  OnLayout = [this](drawing::Size area) {
+    const app::RegionLayout layout =
+        app::LayoutForRegion(area, {pictureBitmap->width(), pictureBitmap->height()}, {ClientWidth, ClientHeight});
+    return platform::ViewLayout{layout.view, layout.box};
+  };
+  OnResize = [this](TObject* Sender) { FormResize(Sender); };
+  OnHide = [this](TObject* Sender) { FormHide(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
+}
+
+void TfMain::FormHide(TObject*) {
+  Timer1->SetEnabled(false);
+  hiddenSince_ = std::chrono::steady_clock::now();
+}
+
+void TfMain::FormShow(TObject* Sender) {
+  if (!hiddenSince_) return;  // shown for the first time: the timer starts the rain
+  const std::chrono::duration<double, std::milli> unseen = std::chrono::steady_clock::now() - *hiddenSince_;
+  const int missed = static_cast<int>(std::min<double>(unseen.count() / Timer1->Period(), kSteadyFrames));
+  hiddenSince_.reset();
+  AdvanceUnseen(*rain, missed);
+  for (auto& [scene, canvas] : moreScenes_) AdvanceUnseen(scene, missed);
+  Timer1Timer(Sender);
+  Timer1->SetEnabled(true);
+}
+
+void AdvanceUnseen(Rain& scene, int frames) {
+  TCanvas nowhere;  // without a surface: every drawing call is clipped away
+  for (int i = 0; i < frames; ++i) scene.NextFrame(&nowhere, pictureBitmap);
+}
+
+void TfMain::FormResize(TObject*) {
+  const std::vector<platform::FormView> views = Views();
+  // The scene a view wants, unless `current` already is it.
+  const auto sceneFor = [&](const platform::FormView& view, const Rain* current) -> std::optional<Rain> {
+    Rain wanted;  // the window's own scene
+    if (view.fills) {
+      const app::RegionLayout layout = app::LayoutForRegion({view.area.width, view.area.height},
+                                                            {pictureBitmap->width(), pictureBitmap->height()},
+                                                            {ClientWidth, ClientHeight});
+      wanted = Rain(layout.scene, layout.pictureAt);
+    }
+    if (current != nullptr && wanted.size() == current->size() && wanted.pictureAt() == current->pictureAt())
+      return std::nullopt;
+    wanted.lightning = rain->lightning;
+    if (laidOut_) AdvanceUnseen(wanted, kSteadyFrames);
+    return wanted;
+  };
+  if (!views.empty())
+    if (auto scene = sceneFor(views[0], rain)) *rain = std::move(*scene);
+  moreScenes_.resize(std::min(moreScenes_.size(), views.empty() ? 0 : views.size() - 1));
+  for (std::size_t i = 1; i < views.size(); ++i) {
+    if (i > moreScenes_.size()) {
+      moreScenes_.emplace_back(*sceneFor(views[i], nullptr), views[i].canvas);
+      continue;
+    }
+    auto& [scene, canvas] = moreScenes_[i - 1];
+    if (auto replacement = sceneFor(views[i], &scene)) scene = std::move(*replacement);
+    canvas = views[i].canvas;
+  }
+  laidOut_ = true;
 }
 
 // One frame per timer event, painted straight onto the window's canvas (the
@@ -31,7 +97,11 @@ TfMain::TfMain(TComponent* Owner)
 // the visible 784 x 495, which therefore shows exactly the top-left part of
 // the whole 800 x 533 frame, without painting the frame off screen and
 // copying it.
-void TfMain::Timer1Timer(TObject*) { rain->NextFrame(fMain->Canvas, pictureBitmap); }
+void TfMain::Timer1Timer(TObject*) {
+  rain->NextFrame(fMain->Canvas, pictureBitmap);
+  // The other monitors of the root window, each with a rain of its own.
+  for (auto& [scene, canvas] : moreScenes_) scene.NextFrame(canvas, pictureBitmap);
+}
 
 // A click is accepted and changes nothing.
 void TfMain::FormClick(TObject*) {}

@@ -2,6 +2,11 @@
 
 #pragma once
 
+#include <chrono>
+#include <optional>
+#include <utility>
+#include <vector>
+
 #include "drawing/canvas.h"
 #include "platform/form.h"
 #include "platform/timer.h"
@@ -16,7 +21,30 @@ class TfMain : public TForm {
 
   void Timer1Timer(TObject* Sender);
   void FormClick(TObject* Sender);
+  // The views changed: each gets a scene of its own size, the first being
+  // `rain`.  A scene that changes once the window showed is brought to a
+  // steady rain at once instead of starting from an empty sky.
+  void FormResize(TObject* Sender);
+  // Nobody can see the window: no frame is painted and the timer stops.
+  void FormHide(TObject* Sender);
+  // Seen again: the scenes are advanced, unpainted, by the ticks they
+  // missed (at most kSteadyFrames), so the rain never looks frozen, and the
+  // next frame is painted at once.
+  void FormShow(TObject* Sender);
+
+  // Frames that take a scene from an empty sky to steady rain: every drop
+  // that entered before them has left.
+  static constexpr int kSteadyFrames = 256;
+
+ private:
+  // The scenes of the views after the first, each with the canvas it paints.
+  std::vector<std::pair<Rain, TCanvas*>> moreScenes_;
+  bool laidOut_ = false;
+  std::optional<std::chrono::steady_clock::time_point> hiddenSince_;
 };
+
+// Advances `scene` by `frames` without painting anything.
+void AdvanceUnseen(Rain& scene, int frames);
 
 // Seeds the random source with the calendar time in whole seconds.
 void Randomize();

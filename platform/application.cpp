@@ -178,6 +178,10 @@ void TApplication::Wait() const {
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(TTimer::NextDue() - TTimer::Clock::now());
     timeout = static_cast<int>(std::clamp<long long>(wait.count(), 0, 1000));
   }
+  // Monitors that are off say nothing when they come back on.
+  for (TComponent* component : Components())
+    if (auto* form = dynamic_cast<TForm*>(component); form != nullptr && form->WaitsForMonitors())
+      timeout = timeout < 0 ? 1000 : std::min(timeout, 1000);
   if (timeout == 0 || platform::WaitForDisplay(mainForm_->Handle(), wakePipe[0], timeout)) return;
   // Elsewhere SDL waits, and a signal is seen at the latest after a quarter
   // of a second.
@@ -213,6 +217,7 @@ void TApplication::PresentChangedForms() {
   for (TComponent* component : Components()) {
     if (auto* form = dynamic_cast<TForm*>(component)) {
       form->PlaceClientArea();
+      form->CheckSeen();
       form->PresentIfChanged();
     }
   }

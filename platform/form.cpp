@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -92,6 +93,9 @@ struct TForm::Window {
   bool placed = false;        // client area moved to Left, Top
   bool fullScreen = false;    // covers its monitor
   drawing::Box windowed;      // the client area before F11, in root coordinates
+  bool seen = false;
+  bool monitorsOff = false;
+  std::chrono::steady_clock::time_point monitorsAsked;  // at most once a second
   bool leftButtonDown = false;
   std::set<SDL_Keycode> heldSinceFocus;  // action keys down when the focus came, until released
 
@@ -157,6 +161,7 @@ void TForm::Show() {
       if (Presentation.kind == platform::Presentation::kFullScreen)
         platform::SetFullScreen(window->handle, true, {rect.x, rect.y, rect.w, rect.h}, {});
     }
+    platform::WatchCovering(window->handle);
     window_ = std::move(window);
     AttachSurface();
   }
@@ -178,6 +183,32 @@ void TForm::Close() {
 int TForm::WindowScale() const {
   return Presentation.kind == platform::Presentation::kWindow ? std::clamp(Presentation.scale, 1, 16) : 1;
 }
+
+bool TForm::Seen() const { return window_ != nullptr && window_->seen; }
+
+void TForm::CheckSeen() {
+  if (window_ == nullptr || !window_->shown) return;
+  Window& window = *window_;
+  const Uint32 flags = SDL_GetWindowFlags(window.handle);
+  bool seen = (flags & SDL_WINDOW_SHOWN) != 0 && (flags & SDL_WINDOW_MINIMIZED) == 0 &&
+              !platform::FullyCovered(window.handle);
+  // Monitors send no news when they go off or on: asked at most once a
+  // second, and only when nothing else hides the window.
+  const auto now = std::chrono::steady_clock::now();
+  if (!seen) {
+    window.monitorsOff = false;
+  } else if (now - window.monitorsAsked >= std::chrono::seconds(1)) {
+    window.monitorsOff = platform::MonitorsOff(window.handle);
+    window.monitorsAsked = now;
+  }
+  seen = seen && !window.monitorsOff;
+  if (seen == window.seen) return;
+  window.seen = seen;
+  TNotifyEvent handler = seen ? OnShow : OnHide;
+  if (handler) handler(this);
+}
+
+bool TForm::WaitsForMonitors() const { return window_ != nullptr && window_->monitorsOff; }
 
 bool TForm::FullScreen() const { return window_ != nullptr && window_->fullScreen; }
 
@@ -333,7 +364,7 @@ void TForm::Present() {
 }
 
 void TForm::PresentIfChanged() {
-  if (Visible() && window_->presentedVersion != PaintedVersion()) Present();
+  if (Visible() && window_->seen && window_->presentedVersion != PaintedVersion()) Present();
 }
 
 // With a window manager the position given when the window is made places

@@ -133,6 +133,14 @@ class TForm : public TComponent {
   // until its canvas paints it again.
   TNotifyEvent OnResize;
 
+  // Raised when nobody can see the window any more (minimised, unmapped,
+  // wholly covered, the monitors off), and when it can be seen again; OnShow
+  // also once it is first shown.
+  TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+  // Whether the window can be seen, as OnShow and OnHide last said.
+  bool Seen() const;
+
   // The views, one for the whole window or one per monitor of the root
   // window; the first paints through Canvas.  Empty before Show.
   std::vector<platform::FormView> Views() const;
@@ -162,6 +170,11 @@ class TForm : public TComponent {
   void HandleEvent(const SDL_Event& event);
   void PlaceClientArea();
   void PresentIfChanged();
+  // Raises OnShow or OnHide when whether the window can be seen changed.
+  void CheckSeen();
+  // Whether the window is hidden only by monitors switched off, which say
+  // nothing when they come back on: the loop must ask again in a second.
+  bool WaitsForMonitors() const;
 
   void AttachSurface();
   void Present();

@@ -23,6 +23,7 @@
 #include <X11/Xresource.h>
 #include <X11/keysym.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/dpms.h>
 
 namespace platform {
 
@@ -103,6 +104,9 @@ PendingError pending;
 // or from the errors of drawing in it.
 bool destroyedOwn = false;
 Window destroyedOwnWindow = 0;
+
+// The windows others wholly cover, as VisibilityNotify last said.
+std::vector<Window> coveredWindows;
 
 // While set, errors go here instead: our own checks of a window.
 bool* trappedError = nullptr;
@@ -283,6 +287,10 @@ SDL_Window* AdoptForeignWindow(unsigned long window) {
 void NoteXEvent(const SDL_SysWMmsg& message) {
   if (message.subsystem != SDL_SYSWM_X11 || ending) return;
   const XEvent& event = message.msg.x11.event;
+  if (event.type == VisibilityNotify) {
+    std::erase(coveredWindows, event.xvisibility.window);
+    if (event.xvisibility.state == VisibilityFullyObscured) coveredWindows.push_back(event.xvisibility.window);
+  }
   if (event.type != DestroyNotify) return;
   if (event.xdestroywindow.window == foreignWindow) {
     foreignWindowGone = true;
@@ -459,6 +467,32 @@ bool InFullScreenState(SDL_Window* window) {
   }
   if (data != nullptr) XFree(data);
   return found;
+}
+
+void WatchCovering(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (!X11Of(window, display, xwindow)) return;
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display, xwindow, &attributes))
+    XSelectInput(display, xwindow, attributes.your_event_mask | VisibilityChangeMask);
+}
+
+bool FullyCovered(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  return X11Of(window, display, xwindow) && std::ranges::find(coveredWindows, xwindow) != coveredWindows.end();
+}
+
+bool MonitorsOff(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  int event = 0, error = 0;
+  if (!X11Of(window, display, xwindow) || !DPMSQueryExtension(display, &event, &error) || !DPMSCapable(display))
+    return false;
+  CARD16 level = DPMSModeOn;
+  BOOL enabled = False;
+  return DPMSInfo(display, &level, &enabled) && enabled && level != DPMSModeOn;
 }
 
 std::string XftDpi() {

@@ -106,6 +106,19 @@ void SetFullScreen(SDL_Window* window, bool on, drawing::Box monitor, drawing::B
 // the window manager's own doing.
 bool InFullScreenState(SDL_Window* window);
 
+// --- Being seen ---------------------------------------------------------
+
+// Asks the server to say when the window is wholly covered and uncovered.
+void WatchCovering(SDL_Window* window);
+
+// Whether others wholly cover the window, as the server last said.  A
+// server with a compositor never says so.
+bool FullyCovered(SDL_Window* window);
+
+// Whether the monitors are switched off (DPMS).  The server sends no news
+// of it, so it must be asked; false where it cannot say.
+bool MonitorsOff(SDL_Window* window);
+
 // The X resource Xft.dpi as its text, empty when the display has none.
 std::string XftDpi();
 

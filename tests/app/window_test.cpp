@@ -400,6 +400,7 @@ struct ViewCase {
   const char* screen;
   Rect client, box;           // the client area on the screen, the view in it
   std::vector<KeySym> close;  // the keys that end it
+  std::string note = "";      // the line on stderr
 };
 void PrintTo(const ViewCase& c, std::ostream* os) { *os << c.name; }
 
@@ -408,7 +409,6 @@ class ScaledWindow : public ::testing::TestWithParam<ViewCase> {};
 TEST_P(ScaledWindow, ShowsEachPixelAsABlockWhereItIsAskedForAndEndsOnItsKeys) {
   const ViewCase& c = GetParam();
   XSession x(c.screen);
-  if (c.close.front() == XK_Escape) x.StartWindowManager();  // full screen needs one
   if (c.resources != nullptr)
     XChangeProperty(x.Dpy(), DefaultRootWindow(x.Dpy()), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(c.resources), static_cast<int>(std::strlen(c.resources)));
@@ -419,7 +419,8 @@ TEST_P(ScaledWindow, ShowsEachPixelAsABlockWhereItIsAskedForAndEndsOnItsKeys) {
   EXPECT_EQ(x.ClientRectOnScreen(window), c.client);
   ExpectViewIn(x, window, c.box);
   x.PointAndPress(c.client[0] + 10, c.client[1] + 10, 0, c.close);
-  EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+  EXPECT_EQ(rain.WaitForExit(5s), 0);
+  EXPECT_EQ(ReadFile(x.Scratch() / "stderr.txt"), c.note.empty() ? "" : c.note + "\n");
 }
 
 constexpr Rect kTwice{2 * kLeft, 2 * kTop, 2 * kWidth, 2 * kHeight};
@@ -434,8 +435,11 @@ INSTANTIATE_TEST_SUITE_P(
                  kTwiceInPlace, {XK_Control_L, XK_q}},
         ViewCase{"XftDpi", {}, {}, "Xft.antialias:\t1\nXft.dpi:\t192\n", "2560x1600", kTwice, kTwiceInPlace,
                  {XK_Control_L, XK_q}},
-        ViewCase{"FullScreen", {}, {"--fullscreen"}, nullptr, "1920x1080", {0, 0, 1920, 1080}, {176, 45, 1568, 990},
-                 {XK_Escape}}),
+        // A desktop at 1.5 times gets a window it can hold, rounded down.
+        ViewCase{"XftDpiRoundedDown", {}, {}, "Xft.dpi:\t144\n", "1920x1080", kClient, {0, 0, kWidth, kHeight},
+                 {XK_Control_L, XK_q}},
+        ViewCase{"ScaleLoweredToFit", {}, {"--scale", "2"}, nullptr, "1366x768", kClient, {0, 0, kWidth, kHeight},
+                 {XK_Control_L, XK_q}, "rainstorm: --scale 2 does not fit the screen's usable 1366 x 768; using 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A window as a screensaver or a preview pane makes it: another program's,
@@ -455,17 +459,178 @@ void ExpectNoInputTaken(XSession& x, Window window) {
   EXPECT_NE(attributes.all_event_masks & StructureNotifyMask, 0) << "its size changes go unseen";
 }
 
-TEST(ForeignWindow, FitsTheViewIntoTheWindowAndFollowsItsSizeUntilSigterm) {
+// --- Filling a screen --------------------------------------------------------
+
+// Where the picture lands in a window: its top-left pixel, and the size of
+// the block each of its pixels is.
+struct PictureAt {
+  int x, y, n;
+};
+constexpr std::uint32_t kDropPixel = 0x9AD9EA, kFarDropPixel = 0xA4E3F4;
+
+// The share of the figure a capture `width` pixels wide shows in place.
+double FigureAt(const Pixels& capture, int width, PictureAt at) {
+  std::size_t shown = 0;
+  for (const auto& [x, y, colour] : Figure()) {
+    const int cx = at.x + x * at.n, cy = at.y + y * at.n;
+    const std::size_t i = static_cast<std::size_t>(cy * width + cx);
+    shown += i < capture.size() && capture[i] == colour;
+  }
+  return static_cast<double>(shown) / static_cast<double>(Figure().size());
+}
+
+// How an area shows the scene: pixels unlike the first of their block on
+// the picture's grid, and whether drops fall in its margins beside the
+// picture, wherever they are wide.
+struct Filled {
+  int unlikeTheirBlock = 0;
+  bool rainLeft = false, rainRight = false;
+};
+Filled FilledIn(const Pixels& capture, int width, const Rect& area, PictureAt at) {
+  Filled filled;
+  // Where the block holding v starts, on the grid through `from`, cut by
+  // the area's edge at `edge`.
+  const auto start = [n = at.n](int v, int from, int edge) { return std::max(v - ((v - from) % n + n) % n, edge); };
+  for (int y = area[1]; y < area[1] + area[3]; ++y)
+    for (int x = area[0]; x < area[0] + area[2]; ++x) {
+      const std::uint32_t pixel = capture[static_cast<std::size_t>(y * width + x)];
+      const int bx = start(x, at.x, area[0]), by = start(y, at.y, area[1]);
+      filled.unlikeTheirBlock += pixel != capture[static_cast<std::size_t>(by * width + bx)];
+      const bool drop = pixel == kDropPixel || pixel == kFarDropPixel;
+      filled.rainLeft |= drop && x < at.x;
+      filled.rainRight |= drop && x >= at.x + 800 * at.n;
+    }
+  return filled;
+}
+
+// Waits until each area of `window` shows the picture in place, then checks
+// a few captures: whole blocks, rain in the margins, and the rain moving.
+void ExpectFilled(XSession& x, Window window, const std::vector<std::pair<Rect, PictureAt>>& areas) {
+  const int width = x.ClientRectOnScreen(window)[2];
+  const auto placed = [&](const Pixels& capture) {
+    return std::ranges::all_of(areas, [&](const auto& a) { return FigureAt(capture, width, a.second) >= 0.9; });
+  };
+  Pixels capture;
+  ASSERT_TRUE(WaitUntil([&] { return placed(capture = x.Grab(window)); }, 10s)) << "the picture never showed in place";
+  std::vector<Filled> seen(areas.size());
+  for (int round = 0; round < 3; ++round) {
+    const Pixels next = x.Grab(window);
+    EXPECT_NE(next, capture) << "the rain does not move";
+    capture = next;
+    EXPECT_TRUE(placed(capture));
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+      const Filled filled = FilledIn(capture, width, areas[i].first, areas[i].second);
+      EXPECT_EQ(filled.unlikeTheirBlock, 0) << "area " << i;
+      seen[i].rainLeft |= filled.rainLeft;
+      seen[i].rainRight |= filled.rainRight;
+    }
+    std::this_thread::sleep_for(200ms);
+  }
+  for (std::size_t i = 0; i < areas.size(); ++i) {
+    const auto& [area, at] = areas[i];
+    const bool wideLeft = at.x - area[0] >= 100, wideRight = area[0] + area[2] - at.x - 800 * at.n >= 100;
+    EXPECT_TRUE(seen[i].rainLeft || !wideLeft) << "no rain left of the picture in area " << i;
+    EXPECT_TRUE(seen[i].rainRight || !wideRight) << "no rain right of it in area " << i;
+  }
+}
+
+struct FillCase {
+  const char* name;
+  const char* screen;
+  std::vector<Rect> monitors;  // made with RandR; none: the screen is one
+  bool windowManager;
+  std::array<int, 2> pointer;
+  std::vector<std::string> args;
+  Rect client;  // where the window lands; for --root, the screen
+  std::vector<std::pair<Rect, PictureAt>> areas;  // in the window
+};
+void PrintTo(const FillCase& c, std::ostream* os) { *os << c.name; }
+
+class FilledScreen : public ::testing::TestWithParam<FillCase> {};
+
+// The picture at the largest whole scale, centred and standing on the
+// bottom of each monitor, and rain over every other pixel; the root window
+// given back as it was.
+TEST_P(FilledScreen, StandsThePictureOnEachMonitorsBottomAndRainsEverywhereElse) {
+  const FillCase& c = GetParam();
+  XSession x(c.screen);
+  if (!c.monitors.empty()) x.SetMonitors(c.monitors);
+  if (c.windowManager) x.StartWindowManager();
+  x.PointAndPress(c.pointer[0], c.pointer[1], 0, {XK_Shift_L});
+  const Window root = DefaultRootWindow(x.Dpy());
+  const bool onRoot = c.args.front() == "--root";
+  constexpr std::uint32_t kBackground = 0x203040;
+  XSetWindowBackground(x.Dpy(), root, kBackground);
+  XClearWindow(x.Dpy(), root);
+  XSync(x.Dpy(), False);
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), c.args);
+  const Window window = onRoot ? root : RainWindow(x, c.client);
+  ASSERT_NE(window, 0u) << ReadFile(x.Scratch() / "stderr.txt");
+  EXPECT_EQ(x.ClientRectOnScreen(window), c.client);
+  ExpectFilled(x, window, c.areas);
+  if (onRoot) ExpectNoInputTaken(x, root);
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0);
+  EXPECT_EQ(ReadFile(x.Scratch() / "stderr.txt"), "");
+  EXPECT_TRUE(!onRoot || WaitUntil([&] {
+    return std::ranges::all_of(x.Grab(root), [](std::uint32_t p) { return p == kBackground; });
+  }, 5s)) << "the root window still shows the rain";
+}
+
+const std::vector<Rect> kTwoMonitors{{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}};
+INSTANTIATE_TEST_SUITE_P(
+    Screens, FilledScreen,
+    ::testing::Values(
+        FillCase{"FullScreen", "1920x1080", {}, true, {10, 10}, {"--fullscreen"}, {0, 0, 1920, 1080},
+                 {{{0, 0, 1920, 1080}, {160, 14, 2}}}},
+        // The monitor the pointer is on, with a window manager and without.
+        FillCase{"FullScreenFollowsThePointer", "3200x1080", kTwoMonitors, true, {2400, 300}, {"--fullscreen"},
+                 {1920, 0, 1280, 1024}, {{{0, 0, 1280, 1024}, {240, 491, 1}}}},
+        FillCase{"FullScreenWithoutWindowManager", "3200x1080", kTwoMonitors, false, {100, 300}, {"--fullscreen"},
+                 {0, 0, 1920, 1080}, {{{0, 0, 1920, 1080}, {160, 14, 2}}}},
+        FillCase{"RootEachMonitor", "3200x1080", kTwoMonitors, false, {10, 10}, {"--root"}, {0, 0, 3200, 1080},
+                 {{{0, 0, 1920, 1080}, {160, 14, 2}}, {{1920, 0, 1280, 1024}, {2160, 491, 1}}}},
+        FillCase{"RootLaptop", "1366x768", {}, false, {10, 10}, {"--root"}, {0, 0, 1366, 768},
+                 {{{0, 0, 1366, 768}, {283, 235, 1}}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// F11 fills the screen and gives the window back where it was; the window
+// manager's own full screen fills it too.
+TEST(FullScreenKey, FillsTheScreenAndGivesTheWindowBack) {
+  XSession x("1920x1080");
+  x.StartWindowManager();
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
+  Window window = 0;
+  ASSERT_NO_FATAL_FAILURE(WaitForRain(x, rain, window));
+  const Rect screen{0, 0, 1920, 1080};
+  const std::vector<std::pair<Rect, PictureAt>> filled{{screen, {160, 14, 2}}};
+  const auto toggle = [&](KeySym key) { x.PointAndPress(kLeft + 400, kTop + 200, 0, {key}); };
+  for (const bool byWindowManager : {false, true}) {
+    if (byWindowManager)
+      x.SetFullScreenState(window, true);
+    else
+      toggle(XK_F11);
+    ASSERT_TRUE(WaitUntil([&] { return x.ClientRectOnScreen(window) == screen; }, 5s));
+    ExpectFilled(x, window, filled);
+    toggle(byWindowManager ? XK_F11 : XK_Escape);
+    ASSERT_TRUE(WaitUntil([&] { return x.ClientRectOnScreen(window) == kClient; }, 5s))
+        << "back at " << testing::PrintToString(x.ClientRectOnScreen(window));
+    ExpectAnimatedFigureInPlace(x, window);
+  }
+  ASSERT_TRUE(rain.Running()) << "Escape ended a window that was only full screen";
+}
+
+TEST(ForeignWindow, FillsTheWindowAndFollowsItsSizeUntilSigterm) {
   XSession x("2560x1600");
   const Window window = MakeWindow(x, 1024, 768);
   std::ostringstream id;
   id << "0x" << std::hex << window;
   ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--window-id", id.str()});
-  ExpectViewIn(x, window, {120, 136, kWidth, kHeight});
+  ExpectFilled(x, window, {{{0, 0, 1024, 768}, {112, 235, 1}}});
   ExpectNoInputTaken(x, window);
   XResizeWindow(x.Dpy(), window, 1700, 1100);
   XSync(x.Dpy(), False);
-  ExpectViewIn(x, window, {66, 55, 2 * kWidth, 2 * kHeight});
+  ExpectFilled(x, window, {{{0, 0, 1700, 1100}, {50, 34, 2}}});
   EXPECT_TRUE(x.TitledWindows().empty()) << "a window of its own appeared";
   rain.Signal(SIGTERM);
   EXPECT_EQ(rain.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
@@ -494,7 +659,7 @@ TEST_P(HostWindow, IsRefusedByIdInOneLineOrDrawnIn) {
   id << "0x" << std::hex << window;
   ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--window-id", id.str()});
   if (c.error == nullptr) {
-    ExpectViewIn(x, window, {248, 264, kWidth, kHeight});
+    ExpectFilled(x, window, {{{0, 0, 1280, 1024}, {240, 491, 1}}});
     // Opaque where the window has an alpha channel.
     XWindowAttributes attributes{};
     XGetWindowAttributes(x.Dpy(), window, &attributes);
@@ -568,24 +733,23 @@ TEST(DestroyedWindow, EndsTheProgramWithOneLineAndStatusOne) {
   }
 }
 
-TEST(ScreensaverWindow, DrawsOnTheRootOrTheNamedPreviewAndEndsWhenItIsDestroyed) {
+// A preview smaller than the picture shows the window's view shrunk,
+// nearest pixel, keeping its proportions, whether the screensaver names it
+// in XSCREENSAVER_WINDOW or its settings add --window-id to --root.
+TEST(ScreensaverWindow, ShowsThePreviewShrunkAndEndsWhenItIsDestroyed) {
   XSession x;
-  const Window root = DefaultRootWindow(x.Dpy());
-  ChildProcess onRoot = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"});
-  ExpectViewIn(x, root, {248, 264, kWidth, kHeight});
-  ExpectNoInputTaken(x, root);
-  onRoot.Signal(SIGINT);
-  EXPECT_EQ(onRoot.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
-
-  // A preview smaller than the view shows it shrunk, nearest pixel, keeping
-  // its proportions.
-  const Window preview = MakeWindow(x, 200, 150);
-  ChildProcess inPreview = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"},
-                                  {"XSCREENSAVER_WINDOW=" + std::to_string(preview)});
-  ExpectViewIn(x, preview, {0, 12, 200, 126}, 0.8);
-  XDestroyWindow(x.Dpy(), preview);
-  XSync(x.Dpy(), False);
-  EXPECT_EQ(inPreview.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+  for (const bool byOption : {false, true}) {
+    const Window preview = MakeWindow(x, 200, 150);
+    const std::string id = std::to_string(preview);
+    ChildProcess inPreview =
+        Launch(kProgram, x.Scratch(), x.DisplayName(),
+               byOption ? std::vector<std::string>{"--root", "--window-id", id} : std::vector<std::string>{"--root"},
+               byOption ? std::vector<std::string>{} : std::vector<std::string>{"XSCREENSAVER_WINDOW=" + id});
+    ExpectViewIn(x, preview, {0, 12, 200, 126}, 0.8);
+    XDestroyWindow(x.Dpy(), preview);
+    XSync(x.Dpy(), False);
+    EXPECT_EQ(inPreview.WaitForExit(5s), 0) << ReadFile(x.Scratch() / "stderr.txt");
+  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xrandr.h>
 
 namespace support {
 
@@ -176,6 +178,38 @@ class XSession {
     for (KeySym key : keys) XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, key), True, CurrentTime);
     for (auto key = keys.rbegin(); key != keys.rend(); ++key)
       XTestFakeKeyEvent(display_, XKeysymToKeycode(display_, *key), False, 50);
+    XSync(display_, False);
+  }
+
+  // Makes the screen these monitors, as `xrandr --setmonitor` does: the
+  // first takes the screen's output, the others none.
+  void SetMonitors(const std::vector<Rect>& monitors) {
+    const Window root = DefaultRootWindow(display_);
+    XRRScreenResources* resources = XRRGetScreenResources(display_, root);
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+      const bool withOutput = i == 0 && resources != nullptr && resources->noutput > 0;
+      XRRMonitorInfo* monitor = XRRAllocateMonitor(display_, withOutput ? 1 : 0);
+      if (withOutput) monitor->outputs[0] = resources->outputs[0];
+      monitor->name = XInternAtom(display_, ("M" + std::to_string(i)).c_str(), False);
+      std::tie(monitor->x, monitor->y, monitor->width, monitor->height) =
+          std::tuple(monitors[i][0], monitors[i][1], monitors[i][2], monitors[i][3]);
+      monitor->mwidth = monitor->width / 4;
+      monitor->mheight = monitor->height / 4;
+      monitor->primary = i == 0;
+      XRRSetMonitor(display_, root, monitor);
+      XFree(monitor);
+    }
+    if (resources != nullptr) XRRFreeScreenResources(resources);
+    XSync(display_, False);
+  }
+
+  // What a window manager's menu or a pager asks for: the window in or out
+  // of full screen.
+  void SetFullScreenState(Window window, bool on) {
+    XEvent event{.xclient = {ClientMessage, 0, True, display_, window, XInternAtom(display_, "_NET_WM_STATE", False), 32,
+                             {.l = {on ? 1 : 0, static_cast<long>(XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False)),
+                                    0, 2}}}};
+    XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
     XSync(display_, False);
   }
 
