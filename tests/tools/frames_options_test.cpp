@@ -18,7 +18,7 @@ ParsedCommandLine Parse(const std::vector<std::string>& args) { return tools::Pa
 TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   const auto all = Parse({"--seed", "4294967295", "--frames=999999", "--out", "dir",
                                            "--every", "100", "--trace=t.txt", "--picture", "p.bmp",
-                                           "--format", "png", "--no-lightning"});
+                                           "--format", "png", "--no-lightning", "--size", "1920x1080"});
   ASSERT_EQ(all.action, Action::Run) << all.error;
   EXPECT_EQ(all.options.seed, 4294967295u);
   EXPECT_EQ(all.options.frames, 999999);
@@ -28,7 +28,10 @@ TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   EXPECT_EQ(all.options.picturePath, "p.bmp");
   EXPECT_EQ(all.options.format, FrameFormat::Png);
   EXPECT_FALSE(all.options.lightning);
-  EXPECT_TRUE(Parse({"--seed", "1", "--frames", "2", "--out", "o"}).options.lightning);
+  EXPECT_EQ(all.options.size, (drawing::Size{1920, 1080}));
+  const auto plain = Parse({"--seed", "1", "--frames", "2", "--out", "o"}).options;
+  EXPECT_TRUE(plain.lightning);
+  EXPECT_FALSE(plain.size);
 
   // Help wins even over an argument that is already wrong.
   EXPECT_EQ(Parse({"--frames", "x", "--help"}).action, Action::Help);
@@ -66,6 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--no-lightning", "yes"}, "unexpected argument 'yes'"},
                       BadCase{{"--every", "0"}, "--every wants"},
                       BadCase{{"--format", "jpg"}, "--format wants ppm or png, not 'jpg'"},
+                      BadCase{{"--size", "1920"}, "--size wants WIDTHxHEIGHT, each from 1 to 16384"},
+                      BadCase{{"--size", "0x1080"}, "not '0x1080'"}, BadCase{{"--size", "1x16385"}, "not '1x16385'"},
+                      BadCase{{"--size", "1920x+1080"}, "not '1920x+1080'"},
+                      BadCase{{"--size", "8192x4097"}, "at most 33554432 pixels in all, not '8192x4097'"},
                       // Quoted on one line, with no terminal escape let through.
                       BadCase{{"--every", "1\n2"}, "not '1?2'"}, BadCase{{"a\x1b[2J"}, "argument 'a?[2J'"}));
 

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 
 #include "drawing/canvas.h"
 #include "imaging/image_files.h"
+#include "tests/support/pixel_check.h"
 #include "tests/tools/tool_test.h"
 
 namespace fs = std::filesystem;
@@ -22,6 +24,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using imaging::SaveBmp24File;
+using support::Fill;
 using support::Finished;
 using support::Lines;
 using support::Listing;
@@ -322,6 +325,57 @@ TEST_F(RainFramesTest, PaintsACustomPictureWithItsTransparentColour) {
       EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, expected[y][x]) << "pixel (" << x << ", " << y << ")";
     }
   }
+}
+
+// A frame of another size shows the rain as a screen of that size does.  The
+// picture is the scene's size, all transparent green but a red and a blue
+// pixel at its top left, which show where and how large the frame shows it.
+// Seed 474 strikes on its first draw: the lit sky shows how far the scene
+// reaches, black where it does not.
+TEST_F(RainFramesTest, SizedFramesShowTheSceneWhereTheRegionsLayoutPutsIt) {
+  constexpr TColor green = 0x00FF00;
+  TBitmap picture;
+  Fill(picture, 800, 533, green);
+  picture.SetPixel(0, 0, support::Red);
+  picture.SetPixel(1, 0, support::Blue);
+  SaveBmp24File(picture, dir_ / "corner.bmp");
+  const struct {
+    std::string size;
+    int width, height;
+    int scale;               // 0: the window's view shrunk
+    int pictureX, pictureY;  // where the picture's top-left pixel lands
+    int top, bottom;         // the rows the scene covers
+    int right;               // a column just inside its right edge
+  } cases[] = {{"1920x1080", 1920, 1080, 2, 160, 14, 0, 1080, 1917},
+               {"400x300", 400, 300, 0, 0, 24, 24, 276, 399}};
+  for (const auto& c : cases) {
+    RunWell({"--seed", "474", "--frames", "1", "--picture", "@corner.bmp", "--size", c.size, "--out", "@" + c.size});
+    const std::string ppm = ReadFile(dir_ / c.size / "frame-000001.ppm");
+    const std::string header = "P6\n" + std::to_string(c.width) + " " + std::to_string(c.height) + "\n255\n";
+    ASSERT_EQ(ppm.size(), header.size() + 3u * c.width * c.height) << c.size;
+    ASSERT_TRUE(ppm.starts_with(header)) << c.size;
+    const auto at = [&](int x, int y) {
+      const auto* p = reinterpret_cast<const unsigned char*>(ppm.data()) + header.size() + (y * c.width + x) * 3;
+      return static_cast<TColor>(p[0] | p[1] << 8 | p[2] << 16);
+    };
+    const int n = std::max(c.scale, 1);
+    for (int dy = 0; dy < n; ++dy)
+      for (int dx = 0; dx < n; ++dx) {
+        EXPECT_EQ(at(c.pictureX + dx, c.pictureY + dy), support::Red) << c.size;
+        EXPECT_EQ(at(c.pictureX + n + dx, c.pictureY + dy), support::Blue) << c.size;
+      }
+    EXPECT_NE(at(c.pictureX + 2 * n, c.pictureY), support::Blue) << c.size << ": the picture at scale " << n;
+    EXPECT_NE(at(c.pictureX, c.pictureY + n), support::Red) << c.size << ": the picture at scale " << n;
+    // Lit just inside the scene's first-frame border, black all around it.
+    EXPECT_EQ(at(c.right, c.top + n), clWhite) << c.size << ": the sky reaches the top right";
+    EXPECT_EQ(at(c.right, c.bottom - 3), clWhite) << c.size << ": the sky reaches the bottom right";
+    for (int y = 0; y < c.height; ++y)
+      for (int x = 0; x < c.width && (y < c.top || y >= c.bottom); ++x)
+        ASSERT_EQ(at(x, y), clBlack) << c.size << " (" << x << "," << y << ")";
+  }
+  // The same seed, the same frames.
+  RunWell({"--seed", "474", "--frames", "1", "--picture", "@corner.bmp", "--size", "400x300", "--out", "@again"});
+  EXPECT_TRUE(ReadFile(dir_ / "again" / "frame-000001.ppm") == ReadFile(dir_ / "400x300" / "frame-000001.ppm"));
 }
 
 // Seed 474 strikes on its first draw; the 1 x 1 picture is all transparent.
