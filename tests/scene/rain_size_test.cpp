@@ -1,69 +1,54 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "scene/rain.h"
 #include "scene/random.h"
 
 namespace {
 
-using drawing::Size;
-
-// What a seeded run shows once the drop lists have reached their working
-// size (the slowest far drop crosses a 1,200-pixel scene in about 320
-// frames).
+// A seeded run, measured once the slowest far drop has crossed 1,200 pixels
+// (about 320 frames): near and far drops in the scene per frame and pixel,
+// and whether one was seen just in at the far end of the top edge and at the
+// lowest row of the left edge inside the scene (a first move goes at most 20
+// down and 11 across from the top, 15 across from the left).
 struct Seen {
-  double near = 0;  // drops whose position lies in the scene, per frame and pixel
-  double far = 0;
-  bool topRight = false;    // a drop just in at the far end of the top edge
-  bool bottomLeft = false;  // one just in at the lowest row inside the scene
+  double near = 0, far = 0;
+  bool topRight = false, bottomLeft = false;
 };
 
-Seen Watch(Rain& rain) {
-  const Size size = rain.size();
-  const auto inside = [&size](const Drop& d) { return d.x >= 0 && d.x < size.width && d.y >= 0 && d.y < size.height; };
+Seen Watch(Rain rain) {
+  const drawing::Size s = rain.size();
+  const auto in = [s](const auto& drops) {
+    return std::ranges::count_if(drops, [s](const Drop& d) {
+      return d.x >= 0 && d.x < s.width && d.y >= 0 && d.y < s.height;
+    }) / (static_cast<double>(s.width) * s.height);
+  };
   TCanvas nowhere;
   scene::SeedRandom(5);
   Seen seen;
-  constexpr int settle = 400, frames = 2000;
-  for (int f = 0; f < settle + frames; ++f) {
+  for (int f = -400; f < 2000; ++f) {
     rain.NextFrame(&nowhere, nullptr);
     for (const Drop& d : rain.drops) {
-      seen.near += f >= settle && inside(d);
-      // One move from the top edge is at most 20 down and 11 across; from
-      // the left edge, at most 15 across.
-      seen.topRight |= d.y <= 20 && d.x >= size.width - 25;
-      seen.bottomLeft |= d.x <= 15 && d.y >= size.height - 80 && d.y < size.height;
+      seen.topRight |= d.y <= 20 && d.x >= s.width - 25;
+      seen.bottomLeft |= d.x <= 15 && d.y >= s.height - 80 && d.y < s.height;
     }
-    for (const Drop& d : rain.farDrops) seen.far += f >= settle && inside(d);
+    if (f >= 0) seen.near += in(rain.drops) / 2000, seen.far += in(rain.farDrops) / 2000;
   }
-  const double area = static_cast<double>(size.width) * size.height;
-  seen.near /= frames * area;
-  seen.far /= frames * area;
   return seen;
 }
 
-// Larger scenes, a tall narrow one and one just past the window's: as dense
-// as the window's scene, fed along both whole edges, and lit all over.
-TEST(RainOfAnySize, RainsAsDenselyAsTheWindowsSceneFromBothWholeEdgesUnderALightningThatLightsItAll) {
-  Rain window;
-  const Seen want = Watch(window);
-  for (const Size size : {Size{960, 540}, Size{1366, 768}, Size{1920, 1080}, Size{800, 1200}, Size{801, 534}}) {
+// Larger scenes, a tall narrow one and one just past the window's rain as
+// densely as the window's, fed along both whole edges.  (That the lightning
+// lights a whole scene shows in the frame tool's sized frames.)
+TEST(RainOfAnySize, RainsAsDenselyAsTheWindowsSceneFedAlongBothWholeEdges) {
+  const Seen want = Watch(Rain());
+  for (const drawing::Size size : {drawing::Size{960, 540}, {1366, 768}, {1920, 1080}, {800, 1200}, {801, 534}}) {
+    const Seen seen = Watch(Rain(size, {0, 0}));
     const std::string name = std::to_string(size.width) + "x" + std::to_string(size.height);
-    Rain rain(size, {0, 0});
-    const Seen seen = Watch(rain);
     EXPECT_NEAR(seen.near / want.near, 1.0, 0.1) << name << ": near drops";
     EXPECT_NEAR(seen.far / want.far, 1.0, 0.1) << name << ": far drops";
     EXPECT_TRUE(seen.topRight && seen.bottomLeft) << name;
-
-    TBitmap frame;
-    frame.SetSize(size.width, size.height);
-    rain.flash = 200;
-    rain.NextFrame(frame.Canvas, nullptr);
-    for (int y = 1; y < size.height - 1; ++y)
-      for (int x = 1; x < size.width - 1; ++x) {
-        const TColor c = frame.GetPixel(x, y);
-        ASSERT_TRUE(c == 0xC8C8C8 || c == scene::DropColor || c == scene::FarDropColor) << name << " (" << x << ","
-                                                                                          << y << ")";
-      }
   }
 }
 
