@@ -18,7 +18,7 @@ ParsedCommandLine Parse(const std::vector<std::string>& args) { return tools::Pa
 TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   const auto all = Parse({"--seed", "4294967295", "--frames=999999", "--out", "dir",
                                            "--every", "100", "--trace=t.txt", "--picture", "p.bmp",
-                                           "--format", "png", "--no-lightning", "--size", "1920x1080"});
+                                           "--format", "png", "--no-lightning"});
   ASSERT_EQ(all.action, Action::Run) << all.error;
   EXPECT_EQ(all.options.seed, 4294967295u);
   EXPECT_EQ(all.options.frames, 999999);
@@ -28,10 +28,7 @@ TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   EXPECT_EQ(all.options.picturePath, "p.bmp");
   EXPECT_EQ(all.options.format, FrameFormat::Png);
   EXPECT_FALSE(all.options.lightning);
-  EXPECT_EQ(all.options.size, (drawing::Size{1920, 1080}));
-  const auto plain = Parse({"--seed", "1", "--frames", "2", "--out", "o"}).options;
-  EXPECT_TRUE(plain.lightning);
-  EXPECT_FALSE(plain.size);
+  EXPECT_TRUE(Parse({"--seed", "1", "--frames", "2", "--out", "o"}).options.lightning);
 
   // Help wins even over an argument that is already wrong.
   EXPECT_EQ(Parse({"--frames", "x", "--help"}).action, Action::Help);
