@@ -1,6 +1,7 @@
 // rain-bench: what one frame costs, against the least any frame can cost and
-// against the same frame built with plain SDL; and what showing the window
-// part at 2x and 3x costs, against memcpy and a fill of the same bytes.
+// against the same frame built with plain SDL, and what it costs for the
+// larger scenes that fill a screen; and what showing the window part at 2x
+// and 3x costs, against memcpy and a fill of the same bytes.
 //
 // Every measurement runs as many short repetitions in random interleaved
 // order, and the table compares medians of CPU time, so a busy machine slows
@@ -46,6 +47,20 @@ struct Scaled {
   }
 };
 
+// The scene a screen of `region` shows, filled around the picture, and the
+// frame it is painted on at its own size.
+struct FilledScene {
+  drawing::Size region;
+  const char* what;
+  Rain rain;
+  TBitmap frame;
+  long dropsSeen = 0;
+  long framesSeen = 0;
+  std::string name() const {
+    return "NextFrame" + std::to_string(rain.size().width) + "x" + std::to_string(rain.size().height);
+  }
+};
+
 // Everything the measurements share, built once before any of them runs.
 struct Bench {
   TBitmap picture;
@@ -62,6 +77,7 @@ struct Bench {
   std::vector<Pixel> copyTarget;
   std::unique_ptr<WindowSurfaceCopy> windowCopy;
   Scaled scaled[2] = {{2, {}, {}}, {3, {}, {}}};
+  FilledScene filled[2] = {{{1920, 1080}, "1920 x 1080 at 2x", {}, {}}, {{1366, 768}, "1366 x 768 at 1x", {}, {}}};
 
   long nearDropsSeen = 0;
   long farDropsSeen = 0;
@@ -85,6 +101,14 @@ void NextFrame(benchmark::State& state) {
     bench->nearDropsSeen += static_cast<long>(bench->rain.drops.size());
     bench->farDropsSeen += static_cast<long>(bench->rain.farDrops.size());
     ++bench->framesSeen;
+  });
+}
+
+void NextFrameFilled(benchmark::State& state, FilledScene* scene) {
+  Repeat(state, [scene] {
+    scene->rain.NextFrame(scene->frame.Canvas, &bench->picture);
+    scene->dropsSeen += static_cast<long>(scene->rain.drops.size() + scene->rain.farDrops.size());
+    ++scene->framesSeen;
   });
 }
 
@@ -210,6 +234,11 @@ class MedianReporter : public benchmark::ConsoleReporter {
     std::printf("\nMedians of CPU time per call, microseconds\n");
     const auto row = [](const char* what, double us) { std::printf("  %-54s %8.1f\n", what, us); };
     row("NextFrame, steady state", next);
+    for (const FilledScene& f : bench->filled) {
+      const std::string what = "NextFrame, " + std::to_string(f.rain.size().width) + " x " +
+                               std::to_string(f.rain.size().height) + " scene (" + f.what + ")";
+      row(what.c_str(), median(f.name()));
+    }
     row("  sky: Rectangle over the whole frame", median("PartSky"));
     row("  far drops: Draw of every far drop", median("PartFarDrops"));
     row("  picture: colour-keyed Draw", median("PartPicture"));
@@ -230,6 +259,15 @@ class MedianReporter : public benchmark::ConsoleReporter {
     }
     std::printf("  drops in the NextFrame scene, average: %ld near, %ld far\n", averageNear,
                 averageFar);
+    // Per pixel the larger scenes should cost about what the window's does:
+    // as many drops per pixel, and fills of larger boxes.
+    const double perPixel = next / (SceneWidth * SceneHeight);
+    for (const FilledScene& f : bench->filled) {
+      const double pixels = static_cast<double>(f.rain.size().width) * f.rain.size().height;
+      std::printf("  %s: %ld drops on average, %.2f times the cost per pixel of the window's scene\n",
+                  f.name().c_str(), f.dropsSeen / std::max(f.framesSeen, 1L),
+                  perPixel > 0 ? median(f.name()) / pixels / perPixel : 0.0);
+    }
 
     struct Ratio {
       const char* name;
@@ -286,6 +324,13 @@ void Prepare(Bench& b, const std::string& picturePath) {
   for (int i = 0; i < kWarmUpFrames; ++i) {
     b.rain.NextFrame(b.frame.Canvas, &b.picture);
     MoveReferenceScene();
+  }
+  for (FilledScene& f : b.filled) {
+    const app::RegionLayout layout =
+        app::LayoutForRegion(f.region, {b.picture.width(), b.picture.height()}, {kWindowWidth, kWindowHeight});
+    f.rain = Rain(layout.scene, layout.pictureAt);
+    f.frame.SetSize(layout.scene.width, layout.scene.height);
+    for (int i = 0; i < kWarmUpFrames; ++i) f.rain.NextFrame(f.frame.Canvas, &b.picture);
   }
   b.sdlFrame = std::make_unique<SdlReferenceFrame>(b.picture);
   b.fillTarget.assign(static_cast<std::size_t>(SceneWidth) * SceneHeight, 0);
@@ -367,6 +412,7 @@ int main(int argc, char** argv) {
       {"FloorMemcpy", FloorMemcpy},     {"SdlReference", SdlReference}, {"WindowCopy", WindowCopy},
   };
   for (const auto& [name, function] : measurements) add(name, function);
+  for (FilledScene& f : shared.filled) add(f.name(), NextFrameFilled, &f);
   add("FloorFillLoop", FillLoop, &shared.fillTarget);
   add("FloorFillString", FillString, &shared.fillTarget);
   for (Scaled& s : shared.scaled) {

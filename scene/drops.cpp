@@ -6,15 +6,16 @@
 
 using scene::FallAngle;
 
-Drop::Drop(int baseSpeed) {
+Drop::Drop(int baseSpeed) : Drop(baseSpeed, scene::DefaultDropBounds) {}
+
+Drop::Drop(int baseSpeed, const scene::DropBounds& bounds) {
   drift = Random(10) - 5;
-  if (Random(70) < 50) {
-    // 50 in 70 enter along the top edge, in one of 40 columns.
+  if (Random(bounds.EntryWeight()) < bounds.TopWeight()) {
     y = 0;
-    x = Random(40) * 20 + drift;
+    x = Random(bounds.columns) * scene::ColumnSpacing + drift;
   } else {
     x = drift;
-    y = Random(8) * 80;
+    y = Random(bounds.rows) * scene::RowSpacing;
   }
   speed = Random(10) + baseSpeed - 5;
   size = Random(4) + 3;
@@ -27,7 +28,9 @@ void Drop::Move() {
   y = static_cast<int>(y + std::cos(FallAngle) * speed);
 }
 
-bool Drop::IsOut() const { return x > scene::DropRightLimit || y > scene::DropLowerLimit; }
+bool Drop::IsOut() const { return IsOut(scene::DefaultDropBounds); }
+
+bool Drop::IsOut(const scene::DropBounds& bounds) const { return x > bounds.rightLimit || y > bounds.lowerLimit; }
 
 void Drop::Draw(TCanvas* canvas) {
   canvas->Pen->Color = scene::DropColor;

@@ -2,14 +2,29 @@
 
 #include "scene/random.h"
 
-int SceneWidth = 800;
-int SceneHeight = 533;
-int DropSpeed = 20;
-int FarDropSpeed = 10;
+namespace {
 
-void Rain::AddDrop() { drops.push_back(Drop(DropSpeed)); }
+constexpr int FarDropsPerFrame = 2;  // in the 800 x 533 scene
+constexpr int NearDropsPerFrame = 5;
 
-void Rain::AddFarDrop() { farDrops.push_back(FarDrop(FarDropSpeed)); }
+// The whole drops `credit` holds, taken out of it.
+int TakeDrops(int& credit) {
+  constexpr int perDrop = scene::DefaultDropBounds.EntryWeight();
+  const int count = credit / perDrop;
+  credit %= perDrop;
+  return count;
+}
+
+}  // namespace
+
+Rain::Rain() : Rain({SceneWidth, SceneHeight}, {0, 0}) {}
+
+Rain::Rain(drawing::Size size, drawing::Point pictureAt)
+    : size_(size), pictureAt_(pictureAt), bounds_(scene::DropBounds::ForScene(size)) {}
+
+void Rain::AddDrop() { drops.push_back(Drop(DropSpeed, bounds_)); }
+
+void Rain::AddFarDrop() { farDrops.push_back(FarDrop(FarDropSpeed, bounds_)); }
 
 void Rain::NextFrame(TCanvas* canvas, const TBitmap* picture) {
   // A strike only lands once an earlier flash has faded below half.  The
@@ -23,20 +38,22 @@ void Rain::NextFrame(TCanvas* canvas, const TBitmap* picture) {
 
   // The pen is left as the last drop of the previous frame set it, so the
   // background's border takes that colour (black on the very first frame).
-  canvas->Rectangle(0, 0, SceneWidth, SceneHeight);
+  canvas->Rectangle(0, 0, size_.width, size_.height);
 
-  AddFarDrop();
-  AddFarDrop();
-  std::erase_if(farDrops, [](const FarDrop& d) { return d.IsOut(); });
+  const auto isOut = [this](const Drop& d) { return d.IsOut(bounds_); };
+  farCredit_ += FarDropsPerFrame * bounds_.EntryWeight();
+  for (int i = TakeDrops(farCredit_); i > 0; --i) AddFarDrop();
+  std::erase_if(farDrops, isOut);
   for (FarDrop& d : farDrops) {
     d.Move();
     d.Draw(canvas);
   }
 
-  canvas->Draw(0, 0, picture);
+  canvas->Draw(pictureAt_.x, pictureAt_.y, picture);
 
-  for (int i = 0; i < 5; ++i) AddDrop();
-  std::erase_if(drops, [](const Drop& d) { return d.IsOut(); });
+  nearCredit_ += NearDropsPerFrame * bounds_.EntryWeight();
+  for (int i = TakeDrops(nearCredit_); i > 0; --i) AddDrop();
+  std::erase_if(drops, isOut);
   for (Drop& d : drops) {
     d.Move();
     d.Draw(canvas);

@@ -66,6 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--no-lightning", "yes"}, "unexpected argument 'yes'"},
                       BadCase{{"--every", "0"}, "--every wants"},
                       BadCase{{"--format", "jpg"}, "--format wants ppm or png, not 'jpg'"},
+                      BadCase{{"--size", "1920"}, "--size wants WIDTHxHEIGHT, each from 1 to 16384"},
+                      BadCase{{"--size", "0x1080"}, "not '0x1080'"}, BadCase{{"--size", "1x16385"}, "not '1x16385'"},
+                      BadCase{{"--size", "8192x4097"}, "at most 33554432 pixels in all, not '8192x4097'"},
                       // Quoted on one line, with no terminal escape let through.
                       BadCase{{"--every", "1\n2"}, "not '1?2'"}, BadCase{{"a\x1b[2J"}, "argument 'a?[2J'"}));
 

@@ -5,16 +5,19 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "drawing/canvas.h"
 #include "imaging/image_files.h"
+#include "tests/support/pixel_check.h"
 #include "tests/tools/tool_test.h"
 
 namespace fs = std::filesystem;
@@ -22,6 +25,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using imaging::SaveBmp24File;
+using support::Fill;
 using support::Finished;
 using support::Lines;
 using support::Listing;
@@ -321,6 +325,45 @@ TEST_F(RainFramesTest, PaintsACustomPictureWithItsTransparentColour) {
       const auto* p = reinterpret_cast<const unsigned char*>(ppm.data()) + 15 + (y * 800 + x) * 3;
       EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, expected[y][x]) << "pixel (" << x << ", " << y << ")";
     }
+  }
+}
+
+// A frame of another size shows the rain as a screen of that size does,
+// the same for the same seed.  The picture is all transparent green but a
+// red and a blue pixel at its top left, which show where and how large the
+// frame shows it.  Seed 474 strikes on its first draw: the lit sky shows how
+// far the scene reaches, black where it does not.
+TEST_F(RainFramesTest, SizedFramesShowTheSceneWhereTheRegionsLayoutPutsIt) {
+  TBitmap picture;
+  Fill(picture, 800, 533, 0x00FF00);
+  picture.SetPixel(0, 0, support::Red);
+  picture.SetPixel(1, 0, support::Blue);
+  SaveBmp24File(picture, dir_ / "corner.bmp");
+  // The frame; the picture's scale (0: the window's view shrunk) and top
+  // left; the rows the scene covers.
+  const struct {
+    int width, height, scale, x, y, top, bottom;
+  } cases[] = {{1920, 1080, 2, 160, 14, 0, 1080}, {400, 300, 0, 0, 24, 24, 276}};
+  for (const auto& c : cases) {
+    const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+    for (const std::string out : {"@a", "@b"})
+      RunWell({"--seed", "474", "--frames", "1", "--picture", "@corner.bmp", "--size", size, "--out", out + size});
+    const std::string ppm = ReadFile(dir_ / ("a" + size) / "frame-000001.ppm");
+    EXPECT_TRUE(ppm == ReadFile(dir_ / ("b" + size) / "frame-000001.ppm")) << size;
+    const std::string header = "P6\n" + std::to_string(c.width) + " " + std::to_string(c.height) + "\n255\n";
+    ASSERT_TRUE(ppm.starts_with(header) && ppm.size() == header.size() + 3u * c.width * c.height) << size;
+    const auto at = [&](int x, int y) {
+      const auto* p = reinterpret_cast<const unsigned char*>(ppm.data()) + header.size() + (y * c.width + x) * 3;
+      return static_cast<TColor>(p[0] | p[1] << 8 | p[2] << 16);
+    };
+    const int n = std::max(c.scale, 1);
+    EXPECT_EQ(std::tuple(at(c.x, c.y), at(c.x + n - 1, c.y + n - 1), at(c.x + n, c.y)),
+              std::tuple(support::Red, support::Red, support::Blue)) << size;
+    // Lit just inside the scene's first-frame border, black all around it.
+    EXPECT_EQ(std::pair(at(c.width - 3, c.top + n), at(c.width - 3, c.bottom - 3)), std::pair(clWhite, clWhite))
+        << size;
+    for (int y = 0; y < c.height; ++y)
+      for (int x = 0; x < c.width && (y < c.top || y >= c.bottom); ++x) ASSERT_EQ(at(x, y), clBlack) << x << "," << y;
   }
 }
 

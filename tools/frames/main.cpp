@@ -19,6 +19,7 @@
 #include "app/standard_descriptors.h"
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
+#include "drawing/scale.h"
 #include "imaging/image_files.h"
 #include "imaging/output_file.h"
 #include "imaging/resources.h"
@@ -34,6 +35,10 @@ using tools::FramesOptions;
 
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
+
+// What the window shows of the 800 x 533 scene; a frame smaller than the
+// picture shows that, shrunk.
+constexpr drawing::Size WindowView{784, 495};
 
 // A file as the system knows it: by device and inode when it exists, else by
 // the path it would be created at, with symbolic links, "." and ".."
@@ -175,13 +180,29 @@ void Run(const FramesOptions& options) {
     scene::SetRandomObserver([&trace](int bound, int result) { RecordDraw(*trace, bound, result); });
   }
 
+  // A frame of another size shows the rain as a screen of that size does: a
+  // view painted at the scene's own size, presented scaled into the frame.
+  std::optional<app::RegionLayout> layout;
+  TBitmap view;
+  if (options.size) {
+    layout = app::LayoutForRegion(*options.size, {picture.width(), picture.height()}, WindowView);
+    frame.SetSize(options.size->width, options.size->height);
+    view.SetSize(layout->view.width, layout->view.height);
+    drawing::FillOutside(frame.Canvas->surface(), layout->box, 0);
+  }
+
   // The same steps as the window: seed, one scene, and one NextFrame per
   // frame with the transparent picture.
   scene::SeedRandom(options.seed);
-  Rain rain;
+  Rain rain = layout ? Rain(layout->scene, layout->pictureAt) : Rain();
   rain.lightning = options.lightning;
   for (int number = 1; number <= options.frames; ++number) {
-    rain.NextFrame(frame.Canvas, &picture);
+    if (layout) {
+      rain.NextFrame(view.Canvas, &picture);
+      drawing::PresentScaled(frame.Canvas->surface(), layout->box, view.Canvas->surface());
+    } else {
+      rain.NextFrame(frame.Canvas, &picture);
+    }
     if (tools::IsFrameWritten(number, options)) WriteFrame(frame, number, options);
   }
 

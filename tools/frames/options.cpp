@@ -35,6 +35,17 @@ std::string RangeError(std::string_view option, std::string_view value, std::uin
          std::to_string(max) + ", not " + Quoted(value);
 }
 
+// "WxH": both sides plain numbers from 1 to MaxFrameSide, and not more than
+// MaxFramePixels in all.
+std::optional<drawing::Size> ParseSize(std::string_view text) {
+  const auto x = text.find('x');
+  if (x == std::string_view::npos) return std::nullopt;
+  const auto width = ParseNumber(text.substr(0, x), 1, MaxFrameSide);
+  const auto height = ParseNumber(text.substr(x + 1), 1, MaxFrameSide);
+  if (!width || !height || *width * *height > MaxFramePixels) return std::nullopt;
+  return drawing::Size{static_cast<int>(*width), static_cast<int>(*height)};
+}
+
 // An option either takes a value or is a flag that stands alone.
 struct Option {
   std::string_view name;
@@ -42,7 +53,7 @@ struct Option {
 };
 constexpr Option Options[] = {
     {"--seed", true},  {"--frames", true},  {"--out", true},    {"--every", true},
-    {"--trace", true}, {"--picture", true}, {"--format", true}, {"--no-lightning", false},
+    {"--trace", true}, {"--picture", true}, {"--format", true}, {"--no-lightning", false}, {"--size", true},
 };
 // These must be given.
 constexpr std::string_view Required[] = {"--seed", "--frames", "--out"};
@@ -126,6 +137,12 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
       options.tracePath = *value;
     } else if (name == "--picture") {
       options.picturePath = *value;
+    } else if (name == "--size") {
+      options.size = ParseSize(*value);
+      if (!options.size) {
+        error = "--size wants WIDTHxHEIGHT, each from 1 to " + std::to_string(MaxFrameSide) + " and at most " +
+                std::to_string(MaxFramePixels) + " pixels in all, not " + Quoted(*value);
+      }
     } else if (*value == "ppm" || *value == "png") {
       options.format = *value == "png" ? FrameFormat::Png : FrameFormat::Ppm;
     } else {
@@ -152,7 +169,8 @@ const char* FramesUsage() {
   return R"(Usage: rain-frames --seed S --frames N --out DIR [options]
 
 Paints N successive frames of the rain scene (800 x 533) without a window,
-exactly as the window paints them, and writes them as image files.
+exactly as the window paints them, and writes them as image files; or,
+with --size, frames of any size, as a screen of that size shows the rain.
 
   --seed S          seed of the random source, 0 ... 4294967295
   --frames N        number of frames to paint, 1 ... 999999
@@ -168,6 +186,13 @@ exactly as the window paints them, and writes them as image files.
   --format ppm|png  format of the frame files (default ppm: binary P6)
   --no-lightning    no lightning strikes: the sky stays dark, and the rain
                     is the same as with lightning for the same seed
+  --size WxH        frames of W x H pixels (each side 1 ... 16384, at most
+                    33554432 pixels): at least as large as the picture,
+                    the picture stands at the bottom, centred, at the
+                    largest whole scale that fits, every scene pixel an
+                    N x N block, and the rain fills the whole frame around
+                    it; smaller, the window's 784 x 495 view is shrunk to
+                    fit, centred, black around it
   --help            show this text and exit
 
 Frame N is written as DIR/frame-NNNNNN.ppm (or .png), numbered from 1.

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "drawing/geometry.h"
+
 namespace tools {
 
 enum class FrameFormat { Ppm, Png };
@@ -16,6 +18,11 @@ enum class FrameFormat { Ppm, Png };
 // Frame numbers are written with six digits; more frames would break the
 // order of the file names.
 constexpr int MaxFrames = 999999;
+
+// --size: each side at most this, and the frame at most MaxFramePixels, so
+// that a frame, its view and its encoding fit in well under 1 GB.
+constexpr int MaxFrameSide = 16384;
+constexpr std::uint64_t MaxFramePixels = std::uint64_t{8192} * 4096;  // 8K UHD fits
 
 struct FramesOptions {
   std::uint32_t seed = 0;
@@ -26,6 +33,9 @@ struct FramesOptions {
   std::optional<std::string> picturePath;  // empty: the project's picture
   FrameFormat format = FrameFormat::Ppm;
   bool lightning = true;  // --no-lightning: the same rain, never a flash
+  // --size: frames of this size, the rain filling them around the picture;
+  // none: the 800 x 533 scene itself.
+  std::optional<drawing::Size> size;
 };
 
 struct ParsedCommandLine {
