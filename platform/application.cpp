@@ -217,6 +217,7 @@ void TApplication::PresentChangedForms() {
   for (TComponent* component : Components()) {
     if (auto* form = dynamic_cast<TForm*>(component)) {
       form->PlaceClientArea();
+      form->FollowState();
       form->CheckSeen();
       form->PresentIfChanged();
     }

@@ -208,6 +208,14 @@ void TForm::CheckSeen() {
   if (handler) handler(this);
 }
 
+void TForm::FollowState() {
+  if (window_ == nullptr || Presentation.kind != platform::Presentation::kWindow ||
+      !platform::StateChanged(window_->handle))
+    return;
+  const drawing::Size windowed{ClientWidth * WindowScale(), ClientHeight * WindowScale()};
+  platform::HoldSize(window_->handle, platform::InFullScreenState(window_->handle) ? nullptr : &windowed);
+}
+
 bool TForm::WaitsForMonitors() const { return window_ != nullptr && window_->monitorsOff; }
 
 bool TForm::FullScreen() const { return window_ != nullptr && window_->fullScreen; }

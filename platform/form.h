@@ -172,6 +172,9 @@ class TForm : public TComponent {
   void PresentIfChanged();
   // Raises OnShow or OnHide when whether the window can be seen changed.
   void CheckSeen();
+  // Follows the window manager's full screen: a window of fixed size may
+  // grow while it covers the screen.
+  void FollowState();
   // Whether the window is hidden only by monitors switched off, which say
   // nothing when they come back on: the loop must ask again in a second.
   bool WaitsForMonitors() const;

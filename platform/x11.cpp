@@ -107,6 +107,8 @@ Window destroyedOwnWindow = 0;
 
 // The windows others wholly cover, as VisibilityNotify last said.
 std::vector<Window> coveredWindows;
+// Our windows whose _NET_WM_STATE changed since StateChanged looked.
+std::vector<Window> changedStates;
 
 // While set, errors go here instead: our own checks of a window.
 bool* trappedError = nullptr;
@@ -287,6 +289,10 @@ SDL_Window* AdoptForeignWindow(unsigned long window) {
 void NoteXEvent(const SDL_SysWMmsg& message) {
   if (message.subsystem != SDL_SYSWM_X11 || ending) return;
   const XEvent& event = message.msg.x11.event;
+  if (event.type == PropertyNotify &&
+      event.xproperty.atom == XInternAtom(event.xproperty.display, "_NET_WM_STATE", False) &&
+      std::ranges::find(changedStates, event.xproperty.window) == changedStates.end())
+    changedStates.push_back(event.xproperty.window);
   if (event.type == VisibilityNotify) {
     std::erase(coveredWindows, event.xvisibility.window);
     if (event.xvisibility.state == VisibilityFullyObscured) coveredWindows.push_back(event.xvisibility.window);
@@ -396,7 +402,7 @@ bool WindowManagerRuns(Display* display) {
   return manager != 0 && !Fails(display, [&] { XGetWindowAttributes(display, manager, &attributes); });
 }
 
-void HoldSize(Display* display, Window window, const drawing::Box* size) {
+void HoldSize(Display* display, Window window, const drawing::Size* size) {
   XSizeHints* hints = XAllocSizeHints();
   long supplied = 0;
   XGetWMNormalHints(display, window, hints, &supplied);
@@ -422,6 +428,7 @@ void SetFullScreen(SDL_Window* window, bool on, drawing::Box monitor, drawing::B
   XWindowAttributes attributes{};
   XGetWindowAttributes(display, xwindow, &attributes);
   const bool mapped = attributes.map_state != IsUnmapped;
+  const drawing::Size windowedSize{windowed.width, windowed.height};
   if (on) HoldSize(display, xwindow, nullptr);
   if (mapped && WindowManagerRuns(display)) {
     enum { kRemove = 0, kAdd = 1 };
@@ -446,7 +453,7 @@ void SetFullScreen(SDL_Window* window, bool on, drawing::Box monitor, drawing::B
       if (on) XRaiseWindow(display, xwindow);
     }
   }
-  if (!on) HoldSize(display, xwindow, &windowed);
+  if (!on) HoldSize(display, xwindow, &windowedSize);
   XFlush(display);
 }
 
@@ -467,6 +474,20 @@ bool InFullScreenState(SDL_Window* window) {
   }
   if (data != nullptr) XFree(data);
   return found;
+}
+
+bool StateChanged(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  return X11Of(window, display, xwindow) && std::erase(changedStates, xwindow) > 0;
+}
+
+void HoldSize(SDL_Window* window, const drawing::Size* size) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (!X11Of(window, display, xwindow)) return;
+  HoldSize(display, xwindow, size);
+  XFlush(display);
 }
 
 void WatchCovering(SDL_Window* window) {

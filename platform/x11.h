@@ -106,6 +106,13 @@ void SetFullScreen(SDL_Window* window, bool on, drawing::Box monitor, drawing::B
 // the window manager's own doing.
 bool InFullScreenState(SDL_Window* window);
 
+// Whether the window's state (_NET_WM_STATE) changed since the last call.
+bool StateChanged(SDL_Window* window);
+
+// Lets the window manager give the window any size (nullptr), or holds it
+// to `size`: a window of fixed size is not grown to full screen otherwise.
+void HoldSize(SDL_Window* window, const drawing::Size* size);
+
 // --- Being seen ---------------------------------------------------------
 
 // Asks the server to say when the window is wholly covered and uncovered.

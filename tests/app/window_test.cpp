@@ -610,7 +610,8 @@ TEST(FullScreenKey, FillsTheScreenAndGivesTheWindowBack) {
       x.SetFullScreenState(window, true);
     else
       toggle(XK_F11);
-    ASSERT_TRUE(WaitUntil([&] { return x.ClientRectOnScreen(window) == screen; }, 5s));
+    ASSERT_TRUE(WaitUntil([&] { return x.ClientRectOnScreen(window) == screen; }, 5s))
+        << (byWindowManager ? "the window manager" : "F11") << " left it at " << testing::PrintToString(x.ClientRectOnScreen(window));
     ExpectFilled(x, window, filled);
     toggle(byWindowManager ? XK_F11 : XK_Escape);
     ASSERT_TRUE(WaitUntil([&] { return x.ClientRectOnScreen(window) == kClient; }, 5s))
