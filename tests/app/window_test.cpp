@@ -514,6 +514,7 @@ void ExpectFilled(XSession& x, Window window, const std::vector<std::pair<Rect, 
   ASSERT_TRUE(WaitUntil([&] { return placed(capture = x.Grab(window)); }, 10s)) << "the picture never showed in place";
   std::vector<Filled> seen(areas.size());
   for (int round = 0; round < 3; ++round) {
+    std::this_thread::sleep_for(200ms);
     const Pixels next = x.Grab(window);
     EXPECT_NE(next, capture) << "the rain does not move";
     capture = next;
@@ -524,7 +525,6 @@ void ExpectFilled(XSession& x, Window window, const std::vector<std::pair<Rect, 
       seen[i].rainLeft |= filled.rainLeft;
       seen[i].rainRight |= filled.rainRight;
     }
-    std::this_thread::sleep_for(200ms);
   }
   for (std::size_t i = 0; i < areas.size(); ++i) {
     const auto& [area, at] = areas[i];
