@@ -14,8 +14,9 @@ run_packages=(
   # build
   g++ cmake ninja-build pkg-config
   # the program: window, events, timer, message box; Xlib for the window
-  # manager hints
-  libsdl2-dev libx11-dev
+  # manager hints and X errors, RandR for the monitors, and the X extension
+  # library for the monitors' power state (DPMS)
+  libsdl2-dev libx11-dev libxrandr-dev libxext-dev
   # window description parsing; PNG output of the frame tool
   nlohmann-json3-dev libpng-dev
 )
