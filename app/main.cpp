@@ -45,7 +45,7 @@ void TfMain::FormHide(TObject*) {
 }
 
 void TfMain::FormShow(TObject* Sender) {
-  if (!hiddenSince_) return;  // shown for the first time: the timer starts the rain
+  if (!hiddenSince_) return;
   const std::chrono::duration<double, std::milli> unseen = std::chrono::steady_clock::now() - *hiddenSince_;
   const int missed = static_cast<int>(std::min<double>(unseen.count() / Timer1->Period(), kSteadyFrames));
   hiddenSince_.reset();

@@ -93,7 +93,7 @@ struct TForm::Window {
   bool placed = false;        // client area moved to Left, Top
   bool fullScreen = false;    // covers its monitor
   drawing::Box windowed;      // the client area before F11, in root coordinates
-  bool seen = false;
+  bool seen = true;  // until the server says otherwise
   bool monitorsOff = false;
   std::chrono::steady_clock::time_point monitorsAsked;  // at most once a second
   bool leftButtonDown = false;

@@ -134,8 +134,8 @@ class TForm : public TComponent {
   TNotifyEvent OnResize;
 
   // Raised when nobody can see the window any more (minimised, unmapped,
-  // wholly covered, the monitors off), and when it can be seen again; OnShow
-  // also once it is first shown.
+  // wholly covered, the monitors off), and when it can be seen again.  A
+  // window counts as seen when it is shown, until the server says otherwise.
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
   // Whether the window can be seen, as OnShow and OnHide last said.
