@@ -17,7 +17,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -184,33 +183,35 @@ class XSession {
   // Makes the screen these monitors, as `xrandr --setmonitor` does: the
   // first takes the screen's output, the others none.
   void SetMonitors(const std::vector<Rect>& monitors) {
-    const Window root = DefaultRootWindow(display_);
-    XRRScreenResources* resources = XRRGetScreenResources(display_, root);
+    XRRScreenResources* resources = XRRGetScreenResources(display_, DefaultRootWindow(display_));
     for (std::size_t i = 0; i < monitors.size(); ++i) {
       const bool withOutput = i == 0 && resources != nullptr && resources->noutput > 0;
       XRRMonitorInfo* monitor = XRRAllocateMonitor(display_, withOutput ? 1 : 0);
       if (withOutput) monitor->outputs[0] = resources->outputs[0];
       monitor->name = XInternAtom(display_, ("M" + std::to_string(i)).c_str(), False);
-      std::tie(monitor->x, monitor->y, monitor->width, monitor->height) =
-          std::tuple(monitors[i][0], monitors[i][1], monitors[i][2], monitors[i][3]);
-      monitor->mwidth = monitor->width / 4;
+      monitor->x = monitors[i][0], monitor->y = monitors[i][1], monitor->primary = i == 0;
+      monitor->width = monitors[i][2], monitor->height = monitors[i][3], monitor->mwidth = monitor->width / 4;
       monitor->mheight = monitor->height / 4;
-      monitor->primary = i == 0;
-      XRRSetMonitor(display_, root, monitor);
+      XRRSetMonitor(display_, DefaultRootWindow(display_), monitor);
       XFree(monitor);
     }
     if (resources != nullptr) XRRFreeScreenResources(resources);
     XSync(display_, False);
   }
 
-  // What a window manager's menu or a pager asks for: the window in or out
-  // of full screen.
-  void SetFullScreenState(Window window, bool on) {
-    XEvent event{.xclient = {ClientMessage, 0, True, display_, window, XInternAtom(display_, "_NET_WM_STATE", False), 32,
-                             {.l = {on ? 1 : 0, static_cast<long>(XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False)),
-                                    0, 2}}}};
-    XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  // Another program's window, as a screensaver or a preview pane makes it.
+  Window MakeWindow(unsigned width, unsigned height) {
+    const Window window =
+        XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, width, height, 0, 0, 0x808080);
+    XMapWindow(display_, window);
     XSync(display_, False);
+    return window;
+  }
+
+  // What a window manager's menu or a pager asks for.
+  void AskForFullScreen(Window window) {
+    const Atom fullScreen = XInternAtom(display_, "_NET_WM_STATE_FULLSCREEN", False);
+    SendToWindowManager(window, "_NET_WM_STATE", {1, static_cast<long>(fullScreen), 0, 2});
   }
 
   // What a taskbar sends the window manager to close a window.  The last
@@ -218,9 +219,9 @@ class XSession {
   void AskWindowManagerToClose(Window window) { SendToWindowManager(window, "_NET_CLOSE_WINDOW", {CurrentTime, 2}); }
 
  private:
-  void SendToWindowManager(Window window, const char* request, const std::array<long, 2>& items) {
+  void SendToWindowManager(Window window, const char* request, const std::array<long, 4>& items) {
     XEvent event{.xclient = {ClientMessage, 0, True, display_, window, XInternAtom(display_, request, False), 32,
-                             {.l = {items[0], items[1]}}}};
+                             {.l = {items[0], items[1], items[2], items[3]}}}};
     XSendEvent(display_, DefaultRootWindow(display_), False, SubstructureRedirectMask | SubstructureNotifyMask,
                &event);
     XSync(display_, False);
