@@ -2,8 +2,8 @@
 // manager matters), started as a user starts it and watched and handled from
 // outside as a user and a window manager would: its window, its animation,
 // clicks and keys, a close request, its command line, a start without the
-// picture and without a display, the screens it fills and other programs'
-// windows it draws in.
+// picture and without a display, the screens it fills, other programs'
+// windows it draws in, and what it does while nobody can see it.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <numeric>
 #include <regex>
 #include <set>
@@ -599,5 +600,69 @@ TEST(DestroyedWindow, EndsTheProgramWithOneLineAndStatusOne) {
               "Rain: The window " + id.str() + " was destroyed by another program\n");
   }
 }
+
+// --- Unseen ---------------------------------------------------------------
+
+// The times all of a process's threads went to sleep and woke up.
+long Wakeups(int pid) {
+  long total = 0;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    std::ifstream status(task.path() / "status");
+    for (std::string line; std::getline(status, line);)
+      if (line.starts_with("voluntary_ctxt_switches:")) total += std::stol(line.substr(24));
+  }
+  return total;
+}
+
+// Minimised, wholly covered, or drawing in a host window that was unmapped,
+// the program presents nothing and its timer stops, and it draws again soon
+// after it can be seen again.  What that saves is measured by
+// bench/cpu-usage --state, not here.
+enum Unseen { kMinimised, kCovered, kHostUnmapped };
+class UnseenWindow : public ::testing::TestWithParam<Unseen> {};
+
+TEST_P(UnseenWindow, PresentsNothingAndSleepsUntilSeenAgain) {
+  const Unseen how = GetParam();
+  XSession x;
+  if (how == kMinimised) x.StartWindowManager();
+  const Window host = how == kHostUnmapped ? x.MakeWindow(900, 600) : 0;
+  const auto counter = x.Scratch() / "presents";
+  // The frames presented, as the benchmark's preloaded counter keeps them.
+  const auto presents = [&] {
+    std::array<std::uint64_t, 2> slots{};
+    std::ifstream(counter, std::ios::binary).read(reinterpret_cast<char*>(slots.data()), sizeof slots);
+    return slots[0] + slots[1];
+  };
+  ChildProcess rain = Launch(
+      kProgram, x.Scratch(), x.DisplayName(),
+      host != 0 ? std::vector<std::string>{"--window-id", std::to_string(host)} : std::vector<std::string>{},
+      {"LD_PRELOAD=" RAIN_PRESENT_COUNTER_LIB, "RAIN_PRESENT_COUNTER=" + counter.string()});
+  ASSERT_TRUE(WaitUntil([&] { return presents() > 10; }, kStartTimeout)) << ReadFile(x.Scratch() / "stderr.txt");
+  const Window window = host != 0 ? host : RainWindow(x, kClient);
+
+  for (int round = 0; round < 2; ++round) {
+    const Window cover = how == kCovered ? x.MakeWindow(1280, 1024) : 0;
+    if (how == kMinimised) XIconifyWindow(x.Dpy(), window, DefaultScreen(x.Dpy()));
+    if (how == kHostUnmapped) XUnmapWindow(x.Dpy(), host);
+    XSync(x.Dpy(), False);
+    std::this_thread::sleep_for(300ms);  // it notices
+    const std::uint64_t before = presents();
+    const long sleptBefore = Wakeups(rain.Pid());
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(presents(), before) << "round " << round << ": frames presented while unseen";
+    // Running, its timer wakes it 64 times a second.
+    EXPECT_LT(Wakeups(rain.Pid()) - sleptBefore, 10) << "round " << round << ": it did not sleep";
+
+    cover != 0 ? XDestroyWindow(x.Dpy(), cover) : XMapWindow(x.Dpy(), window);
+    XSync(x.Dpy(), False);
+    const std::uint64_t hidden = presents();
+    EXPECT_TRUE(WaitUntil([&] { return presents() > hidden + 5; }, 500ms)) << "round " << round << ": not drawn";
+  }
+  EXPECT_EQ(ReadFile(x.Scratch() / "stderr.txt"), "");
+}
+
+const char* const kUnseenNames[] = {"Minimised", "WhollyCovered", "HostWindowUnmapped"};
+INSTANTIATE_TEST_SUITE_P(States, UnseenWindow, ::testing::Values(kMinimised, kCovered, kHostUnmapped),
+                         [](const auto& info) { return std::string(kUnseenNames[info.param]); });
 
 }  // namespace
