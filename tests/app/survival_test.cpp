@@ -10,7 +10,6 @@
 #include <array>
 #include <iostream>
 #include <regex>
-#include <string_view>
 #include <thread>
 #include <tuple>
 
@@ -69,84 +68,61 @@ TEST_P(Ending, EndsAtOnceLeavingNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Tries, Ending, ::testing::ValuesIn(Cases()), Named);
 
-}  // namespace
-
 // --- Ending as a guest ------------------------------------------------------
-//
+
 // A screensaver ends its hack with SIGTERM and takes its window away, in
-// either order and at any moment; a user ends the program with SIGTERM or
-// SIGINT at any moment.  Every such end is status 0 and not a word on stderr.
+// either order and at any moment; a user ends it with SIGTERM or SIGINT.
+// Every such end is status 0 and not a word on stderr.  The window:
+// "--window-id", "--root" (XSCREENSAVER_WINDOW) or "" (its own); the steps in
+// turn: T SIGTERM, I SIGINT, D the window destroyed.
+using GuestCase = std::tuple<std::string, std::string>;
 
-namespace {
+std::vector<GuestCase> GuestCases() {
+  std::vector<GuestCase> cases{{"", "T"}, {"", "I"}};
+  for (const char* mode : {"--window-id", "--root"})
+    for (const char* steps : {"T", "I", "D", "DT", "TD", "ID"}) cases.emplace_back(mode, steps);
+  return cases;
+}
 
-enum Step { kTerm, kInt, kDestroy };
-struct EndCase {
-  const char* name;
-  const char* mode;  // "--window-id", "--root" (XSCREENSAVER_WINDOW) or "" (its own window)
-  std::vector<Step> steps;
-};
-void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
-
-class EndingAsAGuest : public ::testing::TestWithParam<EndCase> {};
+class EndingAsAGuest : public ::testing::TestWithParam<GuestCase> {};
 
 TEST_P(EndingAsAGuest, IsStatusZeroAndSilentWhateverTheOrderAndTiming) {
-  const EndCase& c = GetParam();
-  const bool own = std::string_view(c.mode).empty();
+  const auto& [mode, steps] = GetParam();
   support::XSession x;
   // Right after the handlers are in place, a moment later, and once it draws;
   // the steps with no pause, or a little apart.
   for (int run = 0; run < 9; ++run) {
     const int start = run % 3, pauseMs = std::array{0, 3, 15}[run / 3];
-    Window host = 0;
-    std::vector<std::string> args, environment;
-    if (!own) {
-      host = XCreateSimpleWindow(x.Dpy(), DefaultRootWindow(x.Dpy()), 0, 0, 640, 480, 0, 0, 0x808080);
-      XMapWindow(x.Dpy(), host);
-      XSync(x.Dpy(), False);
-      const std::string id = std::to_string(host);
-      if (c.mode == std::string_view("--root")) {
-        environment = {"XSCREENSAVER_WINDOW=" + id};
-        args = {"--root"};
-      } else {
-        args = {"--window-id", id};
-      }
-    }
+    const Window host = mode.empty() ? 0 : x.MakeWindow(640, 480);
+    std::vector<std::string> args{mode, std::to_string(host)}, environment;
+    if (mode == "--root") environment = {"XSCREENSAVER_WINDOW=" + args[1]};
+    args.resize(mode == "--window-id" ? 2 : mode == "--root" ? 1 : 0);
     const auto folder = x.Scratch() / ("run-" + std::to_string(run));
     support::ChildProcess rain = support::Launch(RAIN_PROGRAM, folder, x.DisplayName(), args, environment);
     ASSERT_TRUE(support::WaitUntil([&] { return rain.Catches(SIGTERM) || !rain.Running(); }, 20s));
     if (start == 1) std::this_thread::sleep_for(20ms);
     // The window's destruction is only news once the program has it.
-    const bool destroys = std::ranges::find(c.steps, kDestroy) != c.steps.end();
-    if (start == 2 || (destroys && c.steps.front() == kDestroy)) {
+    if (start == 2 || steps.front() == 'D') {
       ASSERT_TRUE(support::WaitUntil([&] {
-        if (own) return !x.TitledWindows().empty();
-        const auto pixels = x.Grab(host);
-        return std::ranges::any_of(pixels, [](std::uint32_t p) { return p != 0x808080; });
+        if (host == 0) return !x.TitledWindows().empty();
+        return std::ranges::any_of(x.Grab(host), [](std::uint32_t p) { return p != 0x808080; });
       }, 20s)) << "run " << run << ": nothing was drawn; " << support::ReadFile(folder / "stderr.txt");
     }
-    for (const Step step : c.steps) {
-      if (step == kDestroy) XDestroyWindow(x.Dpy(), host), XSync(x.Dpy(), False);
-      if (step != kDestroy) rain.Signal(step == kTerm ? SIGTERM : SIGINT);
+    for (const char step : steps) {
+      if (step == 'D') XDestroyWindow(x.Dpy(), host), XSync(x.Dpy(), False);
+      if (step != 'D') rain.Signal(step == 'T' ? SIGTERM : SIGINT);
       std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
     }
     EXPECT_EQ(rain.WaitForExit(10s), 0) << "run " << run;
     EXPECT_EQ(support::ReadFile(folder / "stderr.txt"), "") << "run " << run;
-    if (!destroys && host != 0) XDestroyWindow(x.Dpy(), host), XSync(x.Dpy(), False);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ends, EndingAsAGuest,
-    ::testing::Values(EndCase{"OwnWindowTerm", "", {kTerm}}, EndCase{"OwnWindowInt", "", {kInt}},
-                      EndCase{"WindowIdTerm", "--window-id", {kTerm}},
-                      EndCase{"WindowIdDestroyed", "--window-id", {kDestroy}},
-                      EndCase{"WindowIdDestroyedThenTerm", "--window-id", {kDestroy, kTerm}},
-                      EndCase{"WindowIdTermThenDestroyed", "--window-id", {kTerm, kDestroy}},
-                      EndCase{"ScreensaverInt", "--root", {kInt}},
-                      EndCase{"ScreensaverDestroyed", "--root", {kDestroy}},
-                      EndCase{"ScreensaverDestroyedThenTerm", "--root", {kDestroy, kTerm}},
-                      EndCase{"ScreensaverTermThenDestroyed", "--root", {kTerm, kDestroy}},
-                      EndCase{"ScreensaverIntThenDestroyed", "--root", {kInt, kDestroy}}),
-    [](const auto& info) { return std::string(info.param.name); });
+std::string GuestNamed(const ::testing::TestParamInfo<GuestCase>& info) {
+  const auto& [mode, steps] = info.param;
+  return (mode.empty() ? "OwnWindow_" : mode == "--root" ? "Screensaver_" : "WindowId_") + steps;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, EndingAsAGuest, ::testing::ValuesIn(GuestCases()), GuestNamed);
 
 }  // namespace
