@@ -26,31 +26,20 @@ TEST(DesktopWindowScaleTest, FollowsGdkScaleThenXftDpiAndFitsTheScreen) {
 // was asked for: a --scale the usable area cannot hold.
 TEST(ChoosePresentationTest, TheWindowIdWinsAndAScaleThatDoesNotFitIsLoweredWithANote) {
   using platform::Presentation;
-  const auto laptop = [] { return platform::DesktopScreen{1366, 738, ""}; };
-  const auto asked = [](std::optional<int> scale, bool root, std::optional<unsigned long> windowId) {
-    app::ScreenOptions options;
-    std::tie(options.scale, options.root, options.windowId) = std::tuple(scale, root, windowId);
-    return options;
-  };
-  const struct {
-    app::ScreenOptions options;
-    Presentation::Kind kind;
-    int scale;
-    unsigned long window;
-    bool noted;
-  } cases[] = {{asked(2, false, {}), Presentation::kWindow, 1, 0, true},
-               {asked(1, false, {}), Presentation::kWindow, 1, 0, false},
-               {asked({}, true, 42), Presentation::kForeignWindow, 1, 42, false},
-               {asked({}, true, {}), Presentation::kForeignWindow, 1, 7, false}};
-  for (const auto& c : cases) {
-    const app::ScreenChoice choice = app::ChoosePresentation(c.options, "", "7", laptop, 784, 495);
-    EXPECT_EQ(std::tuple(choice.presentation.kind, choice.presentation.scale, choice.presentation.foreignWindow,
-                         !choice.note.empty()),
-              std::tuple(c.kind, c.scale, c.window, c.noted))
-        << choice.note;
+  // The options (scale, full screen, root, window id); the kind, scale and
+  // window chosen, and the note.
+  const std::pair<app::ScreenOptions, std::tuple<Presentation::Kind, int, unsigned long, std::string>> cases[] = {
+      {{2, false, false, {}},
+       {Presentation::kWindow, 1, 0, "--scale 2 does not fit the screen's usable 1366 x 738; using 1"}},
+      {{1, false, false, {}}, {Presentation::kWindow, 1, 0, ""}},
+      {{{}, false, true, 42}, {Presentation::kForeignWindow, 1, 42, ""}},
+      {{{}, false, true, {}}, {Presentation::kForeignWindow, 1, 7, ""}}};
+  for (const auto& [options, want] : cases) {
+    const auto laptop = [] { return platform::DesktopScreen{1366, 738, ""}; };
+    const app::ScreenChoice choice = app::ChoosePresentation(options, "", "7", laptop, 784, 495);
+    const Presentation& shown = choice.presentation;
+    EXPECT_EQ(std::tuple(shown.kind, shown.scale, shown.foreignWindow, choice.note), want);
   }
-  EXPECT_EQ(app::ChoosePresentation(asked(2, false, {}), "", "", laptop, 784, 495).note,
-            "--scale 2 does not fit the screen's usable 1366 x 738; using 1");
 }
 
 }  // namespace
