@@ -388,7 +388,8 @@ void ExpectNoInputTaken(XSession& x, Window window) {
 // asks: a window at a whole scale, its pixels blocks, moved in to fit; or a
 // screen filled, the picture at the largest whole scale, centred and
 // standing on the bottom of each monitor, and rain over every other pixel.
-// Each ends cleanly on its keys or SIGTERM, and gives the root window back.
+// Each ends cleanly on its keys (Escape for a full screen, which has no frame
+// to close) or, on the root, SIGINT; the root window is given back.
 struct ViewCase {
   const char* name;
   const char* screen;
@@ -398,7 +399,7 @@ struct ViewCase {
   std::vector<std::string> environment = {}, args = {};
   Rect client;                     // where the window lands, the pointer at its middle; for --root, the screen
   Views views = {};                // none: the view fills the window
-  std::vector<KeySym> close = {XK_Control_L, XK_q};  // the keys that end it; --root: SIGTERM
+  std::vector<KeySym> close = {XK_Control_L, XK_q};  // the keys that end it; --root: SIGINT
   std::string note = "";           // the line on stderr
 };
 void PrintTo(const ViewCase& c, std::ostream* os) { *os << c.name; }
@@ -426,7 +427,7 @@ TEST_P(Presentation, ShowsTheViewWhereItIsAskedForAndEndsCleanly) {
   ExpectShown(x, window, c.views.empty() ? Views{{whole, whole}} : c.views);
   if (onRoot) ExpectNoInputTaken(x, root);
   if (onRoot)
-    rain.Signal(SIGTERM);
+    rain.Signal(SIGINT);
   else
     x.PointAndPress(c.client[0] + 10, c.client[1] + 10, 0, c.close);
   EXPECT_EQ(rain.WaitForExit(5s), 0);
@@ -455,13 +456,13 @@ INSTANTIATE_TEST_SUITE_P(
         ViewCase{.name = "ScaleLoweredToFit", .screen = "1366x768", .args = {"--scale", "2"}, .client = kClient,
                  .note = "rainstorm: --scale 2 does not fit the screen's usable 1366 x 768; using 1"},
         ViewCase{.name = "FullScreen", .screen = "1920x1080", .windowManager = true, .args = {"--fullscreen"},
-                 .client = kFullHd, .views = {{kFullHd, kFullHdView}}},
+                 .client = kFullHd, .views = {{kFullHd, kFullHdView}}, .close = {XK_Escape}},
         // The monitor the pointer is on, with a window manager and without.
         ViewCase{.name = "FullScreenFollowsThePointer", .screen = "3200x1080", .monitors = kTwoMonitors,
                  .windowManager = true, .args = {"--fullscreen"}, .client = kTwoMonitors[1],
-                 .views = {{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}}}},
+                 .views = {{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}}}, .close = {XK_Escape}},
         ViewCase{.name = "FullScreenWithoutWindowManager", .screen = "3200x1080", .monitors = kTwoMonitors,
-                 .args = {"--fullscreen"}, .client = kFullHd, .views = {{kFullHd, kFullHdView}}},
+                 .args = {"--fullscreen"}, .client = kFullHd, .views = {{kFullHd, kFullHdView}}, .close = {XK_Escape}},
         ViewCase{.name = "RootEachMonitor", .screen = "3200x1080", .monitors = kTwoMonitors, .args = {"--root"},
                  .client = {0, 0, 3200, 1080},
                  .views = {{kFullHd, kFullHdView}, {kTwoMonitors[1], {2160, 491, kWidth, kHeight}}}},
@@ -633,10 +634,9 @@ TEST_P(UnseenWindow, PresentsNothingAndSleepsUntilSeenAgain) {
     std::ifstream(counter, std::ios::binary).read(reinterpret_cast<char*>(slots.data()), sizeof slots);
     return slots[0] + slots[1];
   };
-  ChildProcess rain = Launch(
-      kProgram, x.Scratch(), x.DisplayName(),
-      host != 0 ? std::vector<std::string>{"--window-id", std::to_string(host)} : std::vector<std::string>{},
-      {"LD_PRELOAD=" RAIN_PRESENT_COUNTER_LIB, "RAIN_PRESENT_COUNTER=" + counter.string()});
+  const std::vector<std::string> inHost{"--window-id", std::to_string(host)};
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), host != 0 ? inHost : std::vector<std::string>{},
+                             {"LD_PRELOAD=" RAIN_PRESENT_COUNTER_LIB, "RAIN_PRESENT_COUNTER=" + counter.string()});
   ASSERT_TRUE(WaitUntil([&] { return presents() > 10; }, kStartTimeout)) << ReadFile(x.Scratch() / "stderr.txt");
   const Window window = host != 0 ? host : RainWindow(x, kClient);
 
