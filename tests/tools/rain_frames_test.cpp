@@ -187,9 +187,8 @@ TEST_F(RainFramesTest, BothToolsFailAWritePastTheFileSizeLimitAndLeaveNothingTor
 // Ended by SIGTERM in the middle of a long run, the tool leaves whole frames
 // only: no trace (it is whole only at the end) and no temporary file.  Run as
 // a background job (signal 0: the plain start), a signal ignored at start
-// stays ignored, it is sent first; and descriptors 0, 1 and 2 closed at start
-// are held on /dev/null, so that no frame or trace lands where a message
-// meant for stderr would be written into it.  Help to a closed stdout fails.
+// stays ignored, and descriptors 0, 1 and 2 closed at start are held on
+// /dev/null, so no frame or trace takes one and gets stderr's messages.
 TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFramesAndABackgroundStartKeepsItsIgnoredSignalAndDescriptors) {
   for (const int ignored : {0, SIGHUP, SIGINT}) {
     {
@@ -214,6 +213,7 @@ TEST_F(RainFramesTest, ASignalLeavesOnlyCompleteFramesAndABackgroundStartKeepsIt
     }
     fs::remove_all(dir_ / "out");
   }
+  // Help to a closed stdout fails.
   support::ChildProcess help({"sh", "-c", "exec \"$0\" --help >&-", RAIN_FRAMES_BINARY}, {});
   EXPECT_EQ(help.WaitForExit(std::chrono::minutes(1)), 1);
 }
