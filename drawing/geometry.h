@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include <algorithm>
+
 namespace drawing {
 
 struct Point {
@@ -25,6 +27,15 @@ struct Box {
   int width = 0;
   int height = 0;
   friend bool operator==(const Box&, const Box&) = default;
+
+  bool Contains(Point p) const { return p.x >= x && p.y >= y && p.x < x + width && p.y < y + height; }
 };
+
+// The pixels both boxes hold; an empty box when they share none.
+inline Box Intersection(const Box& a, const Box& b) {
+  const int left = std::max(a.x, b.x), top = std::max(a.y, b.y);
+  const int right = std::min(a.x + a.width, b.x + b.width), bottom = std::min(a.y + a.height, b.y + b.height);
+  return right > left && bottom > top ? Box{left, top, right - left, bottom - top} : Box{};
+}
 
 }  // namespace drawing

@@ -229,10 +229,8 @@ void TForm::ToggleFullScreen() {
   if (!window.fullScreen) window.windowed = {x, y, width, height};
   // The monitor that holds most of the window: the one its centre is on.
   const auto monitors = platform::Monitors(window.handle);
-  const int cx = x + width / 2, cy = y + height / 2;
-  const auto on = std::ranges::find_if(monitors, [&](const drawing::Box& m) {
-    return cx >= m.x && cy >= m.y && cx < m.x + m.width && cy < m.y + m.height;
-  });
+  const drawing::Point centre{x + width / 2, y + height / 2};
+  const auto on = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains(centre); });
   const drawing::Box monitor = on != monitors.end() ? *on : monitors.empty() ? drawing::Box{} : monitors.front();
   platform::SetFullScreen(window.handle, !window.fullScreen, monitor, window.windowed);
 }
@@ -265,12 +263,6 @@ drawing::Surface AreaOf(const drawing::Surface& surface, const drawing::Box& are
           surface.stride};
 }
 
-drawing::Box Cut(const drawing::Box& a, const drawing::Box& b) {
-  const int left = std::max(a.x, b.x), top = std::max(a.y, b.y);
-  const int right = std::min(a.x + a.width, b.x + b.width), bottom = std::min(a.y + a.height, b.y + b.height);
-  return right > left && bottom > top ? drawing::Box{left, top, right - left, bottom - top} : drawing::Box{};
-}
-
 }  // namespace
 
 // Lays the views out on the window's current surface: one per monitor of
@@ -294,7 +286,7 @@ void TForm::AttachSurface() {
   std::vector<drawing::Box> areas;
   if (foreign && platform::IsRootWindow(window.handle))
     for (const drawing::Box& monitor : platform::Monitors(window.handle))
-      if (const drawing::Box area = Cut(monitor, whole); area.width > 0) areas.push_back(area);
+      if (const drawing::Box area = drawing::Intersection(monitor, whole); area.width > 0) areas.push_back(area);
   if (areas.empty()) areas.push_back(whole);
 
   const bool fills = foreign || window.fullScreen;
@@ -351,7 +343,7 @@ void TForm::Present() {
       view.scaled->Show(AreaOf(target, area));
       // Between changes of the surface only the view's box changes on it.
       const drawing::Box box = view.scaled->box();
-      const drawing::Box shown = Cut({area.x + box.x, area.y + box.y, box.width, box.height}, area);
+      const drawing::Box shown = drawing::Intersection({area.x + box.x, area.y + box.y, box.width, box.height}, area);
       boxes.push_back({shown.x, shown.y, shown.width, shown.height});
     }
     if (!window.shadow.empty()) {

@@ -352,10 +352,6 @@ std::vector<drawing::Box> MonitorsOf(Display* display) {
   return monitors;
 }
 
-bool Holds(const drawing::Box& box, int x, int y) {
-  return x >= box.x && y >= box.y && x < box.x + box.width && y < box.y + box.height;
-}
-
 }  // namespace
 
 std::vector<drawing::Box> Monitors(SDL_Window* window) {
@@ -378,7 +374,7 @@ drawing::Box MonitorHoldingPointer() {
   unsigned mask = 0;
   XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
   XCloseDisplay(display);
-  const auto found = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return Holds(m, x, y); });
+  const auto found = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains({x, y}); });
   return found != monitors.end() ? *found : monitors.front();
 }
 
