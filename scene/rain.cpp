@@ -4,9 +4,6 @@
 
 namespace {
 
-constexpr int FarDropsPerFrame = 2;  // in the 800 x 533 scene
-constexpr int NearDropsPerFrame = 5;
-
 // The whole drops `credit` holds, taken out of it.
 int TakeDrops(int& credit) {
   constexpr int perDrop = scene::DefaultDropBounds.EntryWeight();
@@ -30,7 +27,8 @@ void Rain::NextFrame(TCanvas* canvas, const TBitmap* picture) {
   // A strike only lands once an earlier flash has faded below half.  The
   // draw comes first so that it is made with or without lightning.
   const bool strike = Random(1000) < 5;
-  if (strike && lightning && flash < 128) flash = 255;
+  struck_ = strike && lightning && flash < 128;
+  if (struck_) flash = 255;
   skyLevel = flash;
   const TColor level = static_cast<TColor>(flash) & 0xFF;
   canvas->Brush->Color = level | level << 8 | level << 16;
@@ -43,7 +41,7 @@ void Rain::NextFrame(TCanvas* canvas, const TBitmap* picture) {
   const auto isOut = [this](const Drop& d) { return d.IsOut(bounds_); };
   farCredit_ += FarDropsPerFrame * bounds_.EntryWeight();
   for (int i = TakeDrops(farCredit_); i > 0; --i) AddFarDrop();
-  std::erase_if(farDrops, isOut);
+  farLanded_ = static_cast<int>(std::erase_if(farDrops, isOut));
   for (FarDrop& d : farDrops) {
     d.Move();
     d.Draw(canvas);
@@ -53,7 +51,7 @@ void Rain::NextFrame(TCanvas* canvas, const TBitmap* picture) {
 
   nearCredit_ += NearDropsPerFrame * bounds_.EntryWeight();
   for (int i = TakeDrops(nearCredit_); i > 0; --i) AddDrop();
-  std::erase_if(drops, isOut);
+  nearLanded_ = static_cast<int>(std::erase_if(drops, isOut));
   for (Drop& d : drops) {
     d.Move();
     d.Draw(canvas);

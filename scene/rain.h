@@ -12,6 +12,8 @@ constexpr int SceneWidth = 800;   // the window's scene
 constexpr int SceneHeight = 533;
 constexpr int DropSpeed = 20;     // base speed of every near drop
 constexpr int FarDropSpeed = 10;  // base speed of every far drop
+constexpr int FarDropsPerFrame = 2;   // new drops each frame in the 800 x 533 scene
+constexpr int NearDropsPerFrame = 5;
 
 class Rain {
  public:
@@ -36,6 +38,12 @@ class Rain {
   drawing::Size size() const { return size_; }
   drawing::Point pictureAt() const { return pictureAt_; }
   const scene::DropBounds& bounds() const { return bounds_; }
+  // What the last NextFrame did, for whoever listens to the rain: the near
+  // and far drops it took out, and whether a strike lit the sky.  Counting
+  // draws nothing and changes no frame.
+  int nearLanded() const { return nearLanded_; }
+  int farLanded() const { return farLanded_; }
+  bool struck() const { return struck_; }
 
   std::vector<Drop> drops;        // near drops, oldest first
   std::vector<FarDrop> farDrops;  // far drops, oldest first
@@ -57,4 +65,7 @@ class Rain {
   // per frame, and the 800 x 533 scene exactly 2 and 5.
   int farCredit_ = 0;
   int nearCredit_ = 0;
+  int nearLanded_ = 0;
+  int farLanded_ = 0;
+  bool struck_ = false;
 };

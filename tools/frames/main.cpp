@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -25,6 +26,9 @@
 #include "imaging/resources.h"
 #include "scene/rain.h"
 #include "scene/random.h"
+#include "sound/events.h"
+#include "sound/synthesiser.h"
+#include "sound/wav.h"
 #include "tools/frames/options.h"
 
 namespace {
@@ -113,10 +117,18 @@ std::string FindOutputClash(const FramesOptions& options) {
     const auto frame = FrameThatTakes(*picture, options);
     if (frame) return frameFile("--picture", *options.picturePath, *frame);
   }
+  std::optional<FileIdentity> trace;
   if (options.tracePath) {
-    const FileIdentity trace = IdentityOf(*options.tracePath);
-    if (picture && SameFile(trace, *picture)) return "--trace " + QuotedPath(*options.tracePath) + " is the picture";
-    if (const auto frame = FrameThatTakes(trace, options)) return frameFile("--trace", *options.tracePath, *frame);
+    trace = IdentityOf(*options.tracePath);
+    if (picture && SameFile(*trace, *picture)) return "--trace " + QuotedPath(*options.tracePath) + " is the picture";
+    if (const auto frame = FrameThatTakes(*trace, options)) return frameFile("--trace", *options.tracePath, *frame);
+  }
+  if (options.soundPath) {
+    const FileIdentity sound = IdentityOf(*options.soundPath);
+    const std::string named = "--sound " + QuotedPath(*options.soundPath);
+    if (picture && SameFile(sound, *picture)) return named + " is the picture";
+    if (trace && SameFile(sound, *trace)) return named + " is the trace";
+    if (const auto frame = FrameThatTakes(sound, options)) return frameFile("--sound", *options.soundPath, *frame);
   }
   return {};
 }
@@ -164,6 +176,31 @@ void RecordDraw(imaging::OutputFile& trace, int bound, int result) {
   trace.Write(std::string_view(line, static_cast<std::size_t>(length)));
 }
 
+// The sound of the run, a frame at a time, into a file written whole or not
+// at all.  Its own random source, seeded from the run's, leaves the scene's
+// draws alone.
+class SoundTrack {
+ public:
+  explicit SoundTrack(const FramesOptions& options)
+      : file_(*options.soundPath), synthesiser_(options.seed, {options.volume, options.thunder}) {
+    const auto header = sound::WavHeader(static_cast<std::uint32_t>(options.frames) * sound::kSamplesPerFrame);
+    file_.Write(header);
+  }
+  void Add(const Rain& scene) {
+    synthesiser_.Hear(sound::EventsOf(scene));
+    synthesiser_.Render(samples_);
+    sound::ToLittleEndian(samples_, bytes_);
+    file_.Write(bytes_);
+  }
+  void Commit() { file_.Commit(); }
+
+ private:
+  imaging::OutputFile file_;
+  sound::Synthesiser synthesiser_;
+  std::array<std::int16_t, sound::kSamplesPerFrame * sound::kChannels> samples_{};
+  std::array<std::byte, sizeof samples_> bytes_{};
+};
+
 void Run(const FramesOptions& options) {
   TBitmap frame;
   TBitmap picture;
@@ -179,6 +216,8 @@ void Run(const FramesOptions& options) {
     trace.emplace(*options.tracePath);
     scene::SetRandomObserver([&trace](int bound, int result) { RecordDraw(*trace, bound, result); });
   }
+  std::optional<SoundTrack> sound;
+  if (options.soundPath) sound.emplace(options);
 
   // A frame of another size shows the rain as a screen of that size does: a
   // view painted at the scene's own size, presented scaled into the frame.
@@ -203,10 +242,12 @@ void Run(const FramesOptions& options) {
     } else {
       rain.NextFrame(frame.Canvas, &picture);
     }
+    if (sound) sound->Add(rain);
     if (tools::IsFrameWritten(number, options)) WriteFrame(frame, number, options);
   }
 
   if (trace) trace->Commit();
+  if (sound) sound->Commit();
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ struct Option {
 constexpr Option Options[] = {
     {"--seed", true},  {"--frames", true},  {"--out", true},    {"--every", true},
     {"--trace", true}, {"--picture", true}, {"--format", true}, {"--no-lightning", false}, {"--size", true},
+    {"--sound", true}, {"--volume", true}, {"--no-thunder", false},
 };
 // These must be given.
 constexpr std::string_view Required[] = {"--seed", "--frames", "--out"};
@@ -101,6 +102,7 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
     if (!option->takesValue) {
       if (value) return Failure(std::string(name) + " takes no value");
       if (name == "--no-lightning") options.lightning = false;
+      if (name == "--no-thunder") options.thunder = false;
       continue;
     }
 
@@ -137,6 +139,10 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
       options.tracePath = *value;
     } else if (name == "--picture") {
       options.picturePath = *value;
+    } else if (name == "--sound") {
+      options.soundPath = *value;
+    } else if (name == "--volume") {
+      error = readNumber(1, 100, options.volume);
     } else if (name == "--size") {
       options.size = ParseSize(*value);
       if (!options.size) {
@@ -157,6 +163,12 @@ ParsedCommandLine ParseFramesCommandLine(std::span<const std::string> args) {
   }
   if (!missing.empty()) {
     return Failure("missing " + missing);
+  }
+
+  // Without a sound file they would change nothing, which is more likely a
+  // slip than a wish.
+  for (std::string_view name : {"--volume", "--no-thunder"}) {
+    if (seen.contains(name) && !options.soundPath) return Failure(std::string(name) + " needs --sound FILE");
   }
 
   ParsedCommandLine result;
@@ -193,6 +205,13 @@ with --size, frames of any size, as a screen of that size shows the rain.
                     N x N block, and the rain fills the whole frame around
                     it; smaller, the window's 784 x 495 view is shrunk to
                     fit, centred, black around it
+  --sound FILE      also write the rain's sound as a WAV file (48000 Hz,
+                    16-bit stereo, 750 sample frames per frame: 64 frames
+                    are one second); the frames and the trace are the same
+                    with or without it, and the same seed gives the same
+                    sound
+  --volume N        the sound's volume, 1 ... 100 (default 50)
+  --no-thunder      the sound has no thunder; the flashes stay
   --help            show this text and exit
 
 Frame N is written as DIR/frame-NNNNNN.ppm (or .png), numbered from 1.
@@ -201,9 +220,10 @@ complete; an interrupted run leaves no half-written file.  A symbolic
 link of that name is replaced, not followed; a folder, FIFO or device
 there, or a link to one, is refused.
 
-Exit status: 0 success, 1 failure (picture, output folder, frame or
-trace file), 2 bad arguments, including a trace or frame that would
-overwrite the picture, or a trace that would be one of the frames.
+Exit status: 0 success, 1 failure (picture, output folder, frame, trace
+or sound file), 2 bad arguments, including a trace, sound or frame that
+would overwrite the picture, or a trace or sound that would be one of the
+frames or each other.
 Every failure is one line on stderr.
 )";
 }

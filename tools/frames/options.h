@@ -36,6 +36,10 @@ struct FramesOptions {
   // --size: frames of this size, the rain filling them around the picture;
   // none: the 800 x 533 scene itself.
   std::optional<drawing::Size> size;
+  // --sound: the rain's sound as a WAV file, 750 sample frames per frame.
+  std::optional<std::string> soundPath;
+  int volume = 50;       // --volume, 1 ... 100
+  bool thunder = true;   // --no-thunder: strikes are seen, not heard
 };
 
 struct ParsedCommandLine {
