@@ -5,6 +5,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -18,7 +19,8 @@ ParsedCommandLine Parse(const std::vector<std::string>& args) { return tools::Pa
 TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   const auto all = Parse({"--seed", "4294967295", "--frames=999999", "--out", "dir",
                                            "--every", "100", "--trace=t.txt", "--picture", "p.bmp",
-                                           "--format", "png", "--no-lightning"});
+                                           "--format", "png", "--no-lightning", "--sound", "s.wav", "--volume=100",
+                                           "--no-thunder"});
   ASSERT_EQ(all.action, Action::Run) << all.error;
   EXPECT_EQ(all.options.seed, 4294967295u);
   EXPECT_EQ(all.options.frames, 999999);
@@ -28,7 +30,12 @@ TEST(FramesOptions, ReadsEveryOptionInBothSpellings) {
   EXPECT_EQ(all.options.picturePath, "p.bmp");
   EXPECT_EQ(all.options.format, FrameFormat::Png);
   EXPECT_FALSE(all.options.lightning);
-  EXPECT_TRUE(Parse({"--seed", "1", "--frames", "2", "--out", "o"}).options.lightning);
+  EXPECT_EQ(all.options.soundPath, "s.wav");
+  EXPECT_EQ(all.options.volume, 100);
+  EXPECT_FALSE(all.options.thunder);
+  const auto plain = Parse({"--seed", "1", "--frames", "2", "--out", "o"}).options;
+  EXPECT_EQ(std::tuple(plain.lightning, plain.soundPath, plain.volume, plain.thunder),
+            std::tuple(true, std::nullopt, 50, true));
 
   // Help wins even over an argument that is already wrong.
   EXPECT_EQ(Parse({"--frames", "x", "--help"}).action, Action::Help);
@@ -66,6 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--no-lightning", "yes"}, "unexpected argument 'yes'"},
                       BadCase{{"--every", "0"}, "--every wants"},
                       BadCase{{"--format", "jpg"}, "--format wants ppm or png, not 'jpg'"},
+                      BadCase{{"--sound", "s.wav", "--volume", "0"}, "--volume wants a whole number from 1 to 100, not '0'"},
+                      BadCase{{"--sound", "s.wav", "--volume", "101"}, "not '101'"},
+                      BadCase{{"--volume", "5"}, "--volume needs --sound FILE"},
+                      BadCase{{"--no-thunder"}, "--no-thunder needs --sound FILE"},
                       BadCase{{"--size", "1920"}, "--size wants WIDTHxHEIGHT, each from 1 to 16384"},
                       BadCase{{"--size", "0x1080"}, "not '0x1080'"}, BadCase{{"--size", "1x16385"}, "not '1x16385'"},
                       BadCase{{"--size", "8192x4097"}, "at most 33554432 pixels in all, not '8192x4097'"},

@@ -122,6 +122,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "cannot write '@fifo': it is a FIFO, not a regular file\n"},
         FailureCase{"TraceIsADevice", {"--out", "@f", "--trace", "/dev/full"}, 1,
                     "cannot write '/dev/full': it is a device, not a regular file\n"},
+        FailureCase{"SoundIsADevice", {"--out", "@f", "--sound", "/dev/full"}, 1,
+                    "cannot write '/dev/full': it is a device, not a regular file\n"},
+        FailureCase{"SoundInMissingFolder", {"--out", "@f", "--sound", "@none/rain.wav"}, 1,
+                    "none/rain.wav': No such file or directory\n"},
         FailureCase{"FrameLinksToADevice", {"--out", "@devlink"}, 1,
                     "cannot write '@devlink/frame-000001.ppm': it links to a device, not to a regular file\n"},
         FailureCase{"TraceLinksToStandardOutput", {"--out", "@f", "--trace", "@stdout"}, 1,
@@ -155,14 +159,18 @@ TEST_F(RainFramesTest, RefusesOutputsThatAreThePictureOrAFrameAndWritesNothing) 
       {"--trace", "@a/../pic.bmp", "@out", picture}, {"--trace", "@hard.bmp", "@out", picture},
       {"--trace", "@sym.bmp", "@out", picture}, {"--trace", "@a/../outlink/frame-000002.ppm", "@out", frame2},
       {"--picture", "@bylink/frame-000002.ppm", "@bylink", frame2}, {"--picture", "@pic.bmp", "@bylink", frame2},
-      {"--picture", "@pic.bmp", "@byhard", frame2}};
+      {"--picture", "@pic.bmp", "@byhard", frame2}, {"--sound", "@sym.bmp", "@out", picture},
+      {"--sound", "@a/../outlink/frame-000002.ppm", "@out", frame2}};
   for (const auto& [option, file, out, what] : clashes) {
     std::vector<std::string> args = {"--seed", "1", "--frames", "2", "--out", out, option, file};
-    if (option == "--trace") args.insert(args.end(), {"--picture", "@pic.bmp"});
+    if (option != "--picture") args.insert(args.end(), {"--picture", "@pic.bmp"});
     ExpectOneLine(Run(args), 2, "rain-frames: " + option + " '" + file + "' is " + what + "\n");
     EXPECT_EQ(Listing(dir_.path()), before) << option << " " << file;
   }
   EXPECT_EQ(ReadFile(dir_ / "pic.bmp"), bytes);
+  ExpectOneLine(Run({"--seed", "1", "--frames", "2", "--out", "@out", "--trace", "@t", "--sound", "@a/../t"}), 2,
+                "rain-frames: --sound '@a/../t' is the trace\n");
+  EXPECT_EQ(Listing(dir_.path()), before);
 }
 
 // Past a file size limit a write fails with EFBIG, as on a full disk: one
@@ -339,6 +347,48 @@ TEST_F(RainFramesTest, SizedFramesShowTheSceneWhereTheRegionsLayoutPutsIt) {
     for (int y = 0; y < c.height; ++y)
       for (int x = 0; x < c.width && (y < c.top || y >= c.bottom); ++x) ASSERT_EQ(at(x, y), clBlack) << x << "," << y;
   }
+}
+
+// The sound of 12 s, in which seed 7's first strike (frame 133) is heard:
+// a WAV file of 750 stereo 16-bit sample frames per frame at 48 kHz, the
+// same for the same seed, and the frames and the trace the same as without
+// it.
+TEST_F(RainFramesTest, SoundIsAWavFileOf750SampleFramesPerFrameAndChangesNoFrameOrTrace) {
+  const std::string frames = "768";
+  const std::pair<std::string, std::vector<std::string>> runs[] = {
+      {"silent", {}}, {"a", {"--sound", "@a.wav"}}, {"b", {"--sound", "@b.wav"}},
+      {"c", {"--sound", "@c.wav", "--seed", "8"}}, {"calm", {"--sound", "@calm.wav", "--no-thunder"}},
+      {"soft", {"--sound", "@soft.wav", "--volume=10"}}};
+  for (const auto& [run, extra] : runs) {
+    std::vector<std::string> args = {"--frames", frames, "--every", frames, "--out", "@" + run, "--trace",
+                                     "@" + run + ".trace"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    if (run != "c") args.insert(args.end(), {"--seed", "7"});
+    RunWell(args);
+  }
+  const std::string frame = "frame-000" + frames + ".ppm";
+  EXPECT_EQ(ReadFile(dir_ / "a" / frame), ReadFile(dir_ / "silent" / frame));
+  EXPECT_EQ(ReadFile(dir_ / "a.trace"), ReadFile(dir_ / "silent.trace"));
+
+  const std::string a = ReadFile(dir_ / "a.wav");
+  const auto field = [&](std::size_t at, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(a[at + i]);
+    return value;
+  };
+  const std::uint32_t dataSize = 768u * 750u * 4u;
+  ASSERT_EQ(a.size(), 44 + dataSize);
+  EXPECT_EQ(a.substr(0, 4) + a.substr(8, 8) + a.substr(36, 4), "RIFFWAVEfmt data");
+  EXPECT_EQ(std::tuple(field(4, 4), field(16, 4), field(20, 2), field(22, 2), field(24, 4), field(28, 4), field(32, 2),
+                       field(34, 2), field(40, 4)),
+            std::tuple(36 + dataSize, 16u, 1u, 2u, 48000u, 192000u, 4u, 16u, dataSize));
+  EXPECT_EQ(ReadFile(dir_ / "b.wav"), a);
+  for (const char* other : {"c.wav", "calm.wav", "soft.wav"}) {
+    const std::string sound = ReadFile(dir_ / other);
+    EXPECT_EQ(sound.size(), a.size()) << other;
+    EXPECT_NE(sound, a) << other << " should differ";
+  }
+  EXPECT_NE(a.find_first_not_of('\0', 44), std::string::npos) << "silence";
 }
 
 // Seed 474 strikes on its first draw; the 1 x 1 picture is all transparent.
