@@ -28,6 +28,16 @@ std::string OnlyScreenOption(const CommandLine& line, std::string_view name) {
   return other == nullptr ? std::string() : std::string(name) + " cannot be combined with " + other;
 }
 
+// 1 to 100 in plain digits, as people write it: no sign, no leading zero.
+std::optional<int> ParseVolume(std::string_view text) {
+  int volume = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), volume);
+  if (text.empty() || text[0] == '0' || error != std::errc() || end != text.data() + text.size() || volume < 1 ||
+      volume > 100)
+    return std::nullopt;
+  return volume;
+}
+
 constexpr Option Options[] = {
     {"--help", "", "print this help and exit",
      [](CommandLine& line, std::string_view) {
@@ -68,6 +78,24 @@ constexpr Option Options[] = {
     {"--no-lightning", "", "never flash the sky with lightning; the rain stays the same",
      [](CommandLine& line, std::string_view) {
        line.lightning = false;
+       return std::string();
+     }},
+    {"--sound", "", "play the sound of the rain and of thunder after each flash",
+     [](CommandLine& line, std::string_view) {
+       line.sound.on = true;
+       return std::string();
+     }},
+    {"--volume", "N", "the sound's volume, 1 to 100 (default 50); implies --sound",
+     [](CommandLine& line, std::string_view value) {
+       const std::optional<int> volume = ParseVolume(value);
+       if (!volume) return "--volume needs a whole number from 1 to 100, not " + Quoted(value);
+       line.sound.on = true;
+       line.sound.volume = *volume;
+       return std::string();
+     }},
+    {"--no-thunder", "", "no thunder in the sound; the flashes stay",
+     [](CommandLine& line, std::string_view) {
+       line.sound.thunder = false;
        return std::string();
      }},
 };

@@ -22,12 +22,20 @@ struct ScreenOptions {
 // The largest scale a window may be asked for.
 constexpr int kMaxWindowScale = 4;
 
+// The sound of the rain; off unless asked for.
+struct SoundOptions {
+  bool on = false;      // --sound, or --volume
+  int volume = 50;      // --volume N, 1 to 100
+  bool thunder = true;  // false: --no-thunder
+};
+
 // What the options ask for.  Every option sets its own field.
 struct CommandLine {
   bool help = false;
   bool version = false;
   ScreenOptions screen;
   bool lightning = true;  // false: --no-lightning
+  SoundOptions sound;
 };
 
 // One row of the option table.

@@ -76,6 +76,35 @@ INSTANTIATE_TEST_SUITE_P(
         Case{{"--size="}, Action::UsageError, "--size needs a value", {}, WithValue},
         Case{{"--size", "--help"}, Action::UsageError, "--size needs a value", {}, WithValue}));
 
+// On, volume and thunder, or the fault.
+TEST(CommandLineSound, IsOffUnlessAskedAndTakesAVolumeFromOneToAHundred) {
+  struct SoundCase {
+    std::vector<std::string> args;
+    std::tuple<bool, int, bool> sound;
+    std::string error = "";
+  };
+  const SoundCase cases[] = {
+      {{}, {false, 50, true}},
+      {{"--sound"}, {true, 50, true}},
+      {{"--volume", "100"}, {true, 100, true}},
+      {{"--volume=1", "--sound", "--no-thunder"}, {true, 1, false}},
+      {{"--no-thunder"}, {false, 50, false}},
+      {{"--root", "--volume", "7"}, {true, 7, true}},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = app::ParseCommandLine(c.args);
+    ASSERT_EQ(parsed.action, Action::Run) << parsed.error;
+    const app::SoundOptions& sound = parsed.options.sound;
+    EXPECT_EQ(std::tuple(sound.on, sound.volume, sound.thunder), c.sound) << testing::PrintToString(c.args);
+  }
+  for (const char* volume : {"0", "101", "050", "+5", "5%", "1e2", "99999999999"}) {
+    const auto parsed = app::ParseCommandLine(std::vector<std::string>{"--volume", volume});
+    EXPECT_EQ(parsed.action, Action::UsageError) << volume;
+    EXPECT_EQ(parsed.error, "--volume needs a whole number from 1 to 100, not '" + std::string(volume) + "'");
+  }
+  EXPECT_EQ(app::ParseCommandLine(std::vector<std::string>{"--sound=yes"}).error, "--sound takes no value");
+}
+
 TEST(ParseWindowIdTest, TakesDecimalAndHexIdsOnly) {
   for (const auto& [text, id] : {std::pair<const char*, unsigned long>{"12345", 12345}, {"0x2a00007", 0x2a00007},
                                  {"0X1F", 0x1F}, {"4294967295", 0xFFFFFFFFu}, {"0xffffffff", 0xFFFFFFFFu}})
