@@ -35,10 +35,9 @@ float GlideStep(float seconds) { return 1.0f - DecayFactor(seconds); }
 // arithmetic, which is slow.
 float Settle(float value, float target) { return std::fabs(value - target) < 1e-6f ? target : value; }
 
-float VolumeGain(int volume) {
-  const float share = static_cast<float>(volume) / kDefaultVolume;
-  return share * share;
-}
+// The volume scales the amplitude: 100 is twice the default (+6 dB), 1 a
+// fiftieth of it (-34 dB), still heard in a quiet room.
+float VolumeGain(int volume) { return static_cast<float>(volume) / kDefaultVolume; }
 
 std::uint64_t SplitMix(std::uint64_t& x) {
   std::uint64_t z = (x += 0x9E3779B97F4A7C15ull);
