@@ -110,19 +110,41 @@ void Synthesiser::SetMuted(bool muted) { muted_ = muted; }
 
 void Synthesiser::Hear(const FrameEvents& events) {
   if (events.frames <= 0) return;
+  unheardFor_ = 0;
   const double steady = events.steadyNear + events.steadyFar;
   if (steady > 0) {
-    const double landed = events.nearLanded + events.farLanded;
     // Landings add up as power: the bed's level is the root of their share.
+    const double landed = events.nearLanded + events.farLanded;
     targetLevel_ = std::sqrt(std::min(static_cast<float>(landed / steady), kMaxIntensity));
   }
-  // Single drops follow the rain's smoothed loudness, so they swell in
-  // with it rather than starting at full strength.
-  dropsOwed_ += kDropSoundsPerFrame * static_cast<float>(events.frames) * level_ * level_;
-  const int span = events.frames * kSamplesPerFrame;
-  for (; dropsOwed_ >= 1.0f; dropsOwed_ -= 1.0f) StartDrop(static_cast<int>(random_.Uniform() * span));
+  ScheduleDrops(events.frames);
   if (settings_.thunder) {
     for (int i = 0; i < events.strikes; ++i) StartThunder();
+  }
+  sinceStrike_ = events.strikes > 0 ? 0 : sinceStrike_ + events.frames;
+}
+
+void Synthesiser::ScheduleDrops(int frames) {
+  // Single drops follow the rain's smoothed loudness, so they swell in
+  // with it rather than starting at full strength.
+  dropsOwed_ += kDropSoundsPerFrame * static_cast<float>(frames) * level_ * level_;
+  const int span = frames * kSamplesPerFrame;
+  for (; dropsOwed_ >= 1.0f; dropsOwed_ -= 1.0f) StartDrop(static_cast<int>(random_.Uniform() * span));
+}
+
+void Synthesiser::HearNothing(int samples) {
+  unheardFor_ += samples;
+  if (unheardFor_ < kPlayOnAfter) return;
+  // Nobody sees the animation, which then stops: the rain goes on as it
+  // last was and the storm strikes as the scene would, a strike in 200
+  // frames once a flash has faded below half (26 frames).
+  for (; unheardFor_ >= kPlayOnAfter + kSamplesPerFrame; unheardFor_ -= kSamplesPerFrame) {
+    ScheduleDrops(1);
+    ++sinceStrike_;
+    if (settings_.thunder && sinceStrike_ > 26 && random_.Uniform() < 0.005f) {
+      StartThunder();
+      sinceStrike_ = 0;
+    }
   }
 }
 
@@ -307,6 +329,7 @@ void Synthesiser::Render(std::span<std::int16_t> stereo) {
   };
   for (std::size_t done = 0; done + 1 < stereo.size();) {
     const int frames = static_cast<int>(std::min<std::size_t>(kBlock, (stereo.size() - done) / 2));
+    HearNothing(frames);
     RenderBlock(left, right, frames);
     Limit(left, right, frames);
     for (int i = 0; i < frames; ++i, done += 2) {

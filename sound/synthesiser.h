@@ -71,6 +71,9 @@ class Synthesiser {
 
   // What happened since the last Render: its landings set the rain's
   // loudness, its strikes each start a thunderclap some seconds from now.
+  // A second without any events (the animation is unseen and stopped), it
+  // goes on by itself: the rain as it last was, and thunder at the scene's
+  // rate of strikes.
   // Events covering no frame leave the loudness as it was; landings are
   // weighed against the steady rain of the scenes they come from.
   void Hear(const FrameEvents& events);
@@ -117,6 +120,10 @@ class Synthesiser {
     float panLeft = 1, panRight = 1;
   };
 
+  // Counts the samples rendered since the animation last said anything;
+  // past a second it plays on by itself.
+  void HearNothing(int samples);
+  void ScheduleDrops(int frames);
   void StartDrop(int at);
   void StartThunder();
   void RenderDrops(float* left, float* right, int frames);
@@ -131,7 +138,10 @@ class Synthesiser {
   Biquad bedHigh_[2], bedLow_[2];
   float level_ = 0;        // the rain's, gliding to targetLevel_
   float targetLevel_ = 0;  // from the landings last heard
-  float dropsOwed_ = 0;        // the fraction of a drop sound carried over
+  float dropsOwed_ = 0;    // the fraction of a drop sound carried over
+  static constexpr int kPlayOnAfter = kSampleRate;  // samples: one second
+  int unheardFor_ = 0;     // samples rendered since the last events
+  int sinceStrike_ = 1000;  // frames since the last strike
 
   std::array<Drop, 32> drops_{};
   std::array<Thunder, 24> thunder_{};  // strikes come about every 3 s, claps last up to 20

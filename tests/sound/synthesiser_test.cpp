@@ -224,6 +224,22 @@ TEST(Muting, RampsDownWithin20MsThenGivesExactZerosAndComesBack) {
   EXPECT_GT(Peak(Render(synthesiser, 64, [](int) { return Landing(1); })), 0);
 }
 
+// Unseen, the animation stops and says nothing: the rain sounds on as it
+// was, and thunder comes at the scene's rate of strikes (about one in 3 s).
+TEST(Unseen, TheRainSoundsOnAndThunderStillComes) {
+  const auto unseen = [](bool thunder) {
+    Synthesiser synthesiser(7, {sound::kDefaultVolume, thunder});
+    const auto seen = Render(synthesiser, 4 * 64, [](int) { return Landing(1); });
+    const auto alone = Render(synthesiser, 60 * 64, [](int) { return FrameEvents{}; });
+    return std::pair(Lufs(From(seen, 2)), Lufs(alone));
+  };
+  const auto [rainSeen, rainUnseen] = unseen(false);
+  EXPECT_NEAR(rainUnseen, rainSeen, 1.0);
+  const auto [stormSeen, stormUnseen] = unseen(true);
+  EXPECT_GT(stormUnseen, rainUnseen + 1.5) << "no thunder while unseen";
+  (void)stormSeen;
+}
+
 TEST(Volume, GlidesToTheNewLevelHeldToOneToAHundred) {
   struct Case {
     int asked, held;
