@@ -65,6 +65,11 @@ int ProgramEntry(const CommandLine& options) {
                                          fMain->ClientHeight);
                                      if (!choice.note.empty()) std::fprintf(stderr, "rainstorm: %s\n", choice.note.c_str());
                                      fMain->Presentation = choice.presentation;
+                                     // A screensaver's settings preview
+                                     // never plays: the screensaver itself
+                                     // may already.
+                                     const bool preview = options.screen.root && options.screen.windowId;
+                                     if (!preview) fMain->PlaySound(options.sound, options.lightning);
                                    },
                                    [] { Application->Run(); }},
                                   [](const Exception& exception) {

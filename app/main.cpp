@@ -1,12 +1,16 @@
 #include "app/main.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <optional>
+#include <random>
 
 #include "app/frame_setup.h"
 #include "imaging/resources.h"
+#include "platform/audio/sound_player.h"
 #include "scene/random.h"
+#include "sound/events.h"
 
 // Created before the program entry runs; like the scene they live until the
 // process ends.
@@ -37,6 +41,19 @@ TfMain::TfMain(TComponent* Owner)
   OnResize = [this](TObject* Sender) { FormResize(Sender); };
   OnHide = [this](TObject* Sender) { FormHide(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
+}
+
+TfMain::~TfMain() = default;
+
+void TfMain::PlaySound(const app::SoundOptions& options, bool lightning) {
+  if (!options.on) return;
+  // The sound's own random source, never the scene's: the frames stay the
+  // same with sound or without.
+  const std::uint64_t seed = std::random_device{}() ^ static_cast<std::uint64_t>(std::time(nullptr)) << 32;
+  sound_ = std::make_unique<platform::SoundPlayer>(
+      sound::Settings{options.volume, options.thunder && lightning}, seed,
+      [](const std::string& reason) { std::fprintf(stderr, "rainstorm: no sound: %s\n", reason.c_str()); });
+  if (!sound_->Start()) sound_.reset();
 }
 
 void TfMain::FormHide(TObject*) {
@@ -101,6 +118,12 @@ void TfMain::Timer1Timer(TObject*) {
   rain->NextFrame(fMain->Canvas, pictureBitmap);
   // The other monitors of the root window, each with a rain of its own.
   for (auto& [scene, canvas] : moreScenes_) scene.NextFrame(canvas, pictureBitmap);
+  if (!sound_) return;
+  // Every scene's landings, weighed against all their steady rain together:
+  // several monitors sound as loud as one.
+  sound::FrameEvents events = sound::EventsOf(*rain);
+  for (const auto& [scene, canvas] : moreScenes_) events += sound::EventsOf(scene);
+  sound_->Post(events);
 }
 
 // A click is accepted and changes nothing.

@@ -3,18 +3,31 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+#include "app/command_line.h"
 #include "drawing/canvas.h"
 #include "platform/form.h"
 #include "platform/timer.h"
 #include "scene/rain.h"
 
+namespace platform {
+class SoundPlayer;
+}
+
 class TfMain : public TForm {
  public:
   explicit TfMain(TComponent* Owner);
+  // Fades the sound out, if it plays.
+  ~TfMain() override;
+
+  // Plays the rain's sound as `options` ask, unless another copy of the
+  // program already does or there is no device (one line on stderr says
+  // so).  Thunder needs lightning.
+  void PlaySound(const app::SoundOptions& options, bool lightning);
 
   // Created by the window description.
   TTimer* const Timer1 = Component<TTimer>("Timer1");
@@ -41,6 +54,7 @@ class TfMain : public TForm {
   std::vector<std::pair<Rain, TCanvas*>> moreScenes_;
   bool laidOut_ = false;
   std::optional<std::chrono::steady_clock::time_point> hiddenSince_;
+  std::unique_ptr<platform::SoundPlayer> sound_;
 };
 
 // Advances `scene` by `frames` without painting anything.

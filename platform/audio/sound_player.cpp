@@ -34,7 +34,7 @@ SoundPlayer::SoundPlayer(sound::Settings settings, std::uint64_t seed, std::func
     : stream_(seed, settings), tell_(std::move(tell)) {}
 
 SoundPlayer::~SoundPlayer() {
-  output_.reset();
+  FadeOut();
   if (lock_ >= 0) close(lock_);
 }
 

@@ -27,6 +27,7 @@ class SoundPlayer {
   SoundPlayer(sound::Settings settings, std::uint64_t seed, std::function<void(const std::string&)> tell);
   SoundPlayer(const SoundPlayer&) = delete;
   SoundPlayer& operator=(const SoundPlayer&) = delete;
+  // Fades out first, however the program ends.
   ~SoundPlayer();
 
   // Takes the lock under XDG_RUNTIME_DIR and opens the device.  False when

@@ -1,0 +1,93 @@
+// The real program's sound under Xvfb, through SDL's disk driver, which
+// writes what would be played to a file: it sounds, and fades out to silence
+// before SIGTERM ends it; without a device it says so in one line and rains
+// on; a settings preview and a second copy stay silent.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+
+#include "tests/support/x_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class ProgramSound : public ::testing::Test {
+ protected:
+  // The program with its sound written to `played` in the session's folder,
+  // its lock there too.
+  support::ChildProcess Start(const std::string& name, const std::vector<std::string>& args,
+                              const std::string& driver = "disk") {
+    return support::Launch(RAIN_PROGRAM, x_.Scratch() / name, x_.DisplayName(), args,
+                           {"SDL_AUDIODRIVER=" + driver, "SDL_DISKAUDIOFILE=" + Played(name).string(),
+                            "XDG_RUNTIME_DIR=" + x_.Scratch().string()});
+  }
+  std::filesystem::path Played(const std::string& name) { return x_.Scratch() / (name + ".raw"); }
+  // Its stderr, without the disk driver's own notice that it is one.
+  std::vector<std::string> Said(const std::string& name) {
+    std::vector<std::string> lines;
+    std::istringstream text(support::ReadFile(x_.Scratch() / name / "stderr.txt"));
+    for (std::string line; std::getline(text, line);)
+      if (!line.starts_with("CRITICAL: ")) lines.push_back(line);
+    return lines;
+  }
+  bool Shown() {
+    return support::WaitUntil([&] { return !x_.TitledWindows().empty(); }, 20s);
+  }
+
+  support::XSession x_;
+};
+
+TEST_F(ProgramSound, SoundsAndFadesOutToSilenceBeforeSigtermEndsItWithStatusZero) {
+  support::ChildProcess rain = Start("rain", {"--sound"});
+  ASSERT_TRUE(Shown());
+  // Two seconds of sound: past the swell.
+  const auto played = Played("rain");
+  ASSERT_TRUE(support::WaitUntil([&] {
+    std::error_code error;
+    return std::filesystem::file_size(played, error) > 2u * 48000 * 4;
+  }, 20s));
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(20s), 0);
+  const std::string sound = support::ReadFile(played);
+  ASSERT_GT(sound.size(), 8192u);
+  EXPECT_NE(sound.find_first_not_of('\0'), std::string::npos) << "silence";
+  EXPECT_EQ(sound.find_first_not_of('\0', sound.size() - 4096), std::string::npos) << "cut off, not faded out";
+  EXPECT_EQ(Said("rain"), std::vector<std::string>{});
+}
+
+TEST_F(ProgramSound, WithoutADeviceSaysWhyInOneLineAndRainsOn) {
+  support::ChildProcess rain = Start("rain", {"--volume", "30"}, "alsa");
+  ASSERT_TRUE(Shown());
+  ASSERT_TRUE(support::WaitUntil([&] { return !Said("rain").empty(); }, 10s));
+  const auto said = Said("rain");
+  ASSERT_EQ(said.size(), 1u) << said[0];
+  EXPECT_TRUE(said[0].starts_with("rainstorm: no sound: ")) << said[0];
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(rain.Running());
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(20s), 0);
+}
+
+// A screensaver's preview runs beside the screensaver itself, which may
+// play; of two copies asked to play, the first keeps the sound.
+TEST_F(ProgramSound, APreviewNeverOpensADeviceAndASecondCopyStaysSilent) {
+  const Window host = x_.MakeWindow(320, 200);
+  support::ChildProcess first = Start("first", {"--sound"});
+  ASSERT_TRUE(Shown());
+  ASSERT_TRUE(support::WaitUntil([&] { return std::filesystem::exists(Played("first")); }, 20s));
+  support::ChildProcess second = Start("second", {"--sound", "--fullscreen"});
+  support::ChildProcess preview = Start("preview", {"--root", "--window-id", std::to_string(host), "--sound"});
+  ASSERT_TRUE(support::WaitUntil([&] { return !Said("second").empty(); }, 20s));
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(Said("second"), std::vector<std::string>{"rainstorm: no sound: another copy of the program is playing it"});
+  EXPECT_EQ(Said("preview"), std::vector<std::string>{});
+  EXPECT_FALSE(std::filesystem::exists(Played("second")));
+  EXPECT_FALSE(std::filesystem::exists(Played("preview")));
+  for (auto* copy : {&first, &second, &preview}) copy->Signal(SIGTERM);
+  for (auto* copy : {&first, &second, &preview}) EXPECT_EQ(copy->WaitForExit(20s), 0);
+}
+
+}  // namespace
