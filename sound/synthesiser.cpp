@@ -17,7 +17,7 @@ constexpr float kBedLevel = 0.09f;
 constexpr float kTickLevel = 0.17f;
 constexpr float kBubbleLevel = 0.03f;
 constexpr float kRumbleLevel = 1.2f;
-constexpr float kCrackLevel = 1.0f;
+constexpr float kCrackLevel = 0.7f;
 
 // Sounds of single drops per frame of steady rain: a few of the landings,
 // spread over the frame's time, so the patter has no 64 Hz beat.
@@ -25,6 +25,10 @@ constexpr float kDropSoundsPerFrame = 1.6f;
 // Catching up after an unseen spell lands many drops at once: the rain
 // grows at most this much louder for it.
 constexpr float kMaxIntensity = 2.0f;
+// Samples between two workings-out of a thunderclap's swells.
+constexpr int kEnvelopeStep = 16;
+// Samples between two turns of a bubble's rising tone.
+constexpr int kTurnUpdate = 32;
 
 // The per-sample factor of a decay with time constant `seconds`.
 float DecayFactor(float seconds) { return std::exp(-1.0f / (seconds * kRate)); }
@@ -160,14 +164,14 @@ void Synthesiser::StartDrop(int at) {
   if (d.bubble) {
     // A small bubble's note, rising as it shrinks.
     const float seconds = 0.006f + 0.009f * random_.Uniform();
-    d.left = static_cast<int>(6 * seconds * kRate);
+    d.left = static_cast<int>(5 * seconds * kRate);
     d.decay = DecayFactor(seconds);
     d.level = kBubbleLevel * (0.3f + 0.7f * loud);
     d.step = static_cast<float>(2 * kPi * (900 + 1800 * random_.Uniform()) / kSampleRate);
-    d.stepGrowth = std::pow(1.3f + 0.9f * random_.Uniform(), 1.0f / static_cast<float>(d.left));
+    d.stepGrowth = std::pow(1.3f + 0.9f * random_.Uniform(), static_cast<float>(kTurnUpdate) / static_cast<float>(d.left));
   } else {
     const float seconds = 0.0015f + 0.0035f * random_.Uniform();
-    d.left = static_cast<int>(7 * seconds * kRate);
+    d.left = static_cast<int>(5 * seconds * kRate);
     d.decay = DecayFactor(seconds);
     d.level = kTickLevel * loud * loud;  // most ticks faint, a few close
     d.band = BandPass(1200 + 3000 * random_.Uniform(), 1.2 + 2.0 * random_.Uniform());
@@ -211,8 +215,8 @@ void Synthesiser::StartThunder() {
     t.swellLevel[k] = k == 0 ? 1 : 0.4f + 0.6f * random_.Uniform();
     const float rise = 0.02f + 0.25f * (1 - nearness) + 0.05f * random_.Uniform();
     const float fall = 0.6f + 1.2f * (1 - nearness) + 0.5f * random_.Uniform();
-    t.swellRise[k] = DecayFactor(rise);
-    t.swellFall[k] = DecayFactor(fall);
+    t.swellRise[k] = DecayFactor(rise / kEnvelopeStep);
+    t.swellFall[k] = DecayFactor(fall / kEnvelopeStep);
     t.rise[k] = t.fall[k] = 1;
     last = std::max(last, t.swellIn[k] + static_cast<int>(7 * fall * kRate));
   }
@@ -229,9 +233,15 @@ void Synthesiser::RenderDrops(float* left, float* right, int frames) {
       d.level *= d.decay;
       float s;
       if (d.bubble) {
-        s = std::sin(d.phase) * d.level;
-        d.phase += d.step;
-        d.step *= d.stepGrowth;
+        if (d.age++ % kTurnUpdate == 0) {
+          d.turnReal = std::cos(d.step);
+          d.turnImaginary = std::sin(d.step);
+          d.step *= d.stepGrowth;
+        }
+        const float real = d.real * d.turnReal - d.imaginary * d.turnImaginary;
+        d.imaginary = d.real * d.turnImaginary + d.imaginary * d.turnReal;
+        d.real = real;
+        s = d.imaginary * d.level;
       } else {
         s = d.band(random_.Signed()) * d.level;
       }
@@ -246,21 +256,30 @@ void Synthesiser::RenderThunder(Thunder& t, float* left, float* right, int frame
   t.startIn -= i;
   t.left -= i;
   for (; i < frames && t.left > 0; ++i, --t.left, ++t.age) {
-    float swell = 0;
-    for (int k = 0; k < t.swells; ++k) {
-      if (t.age < t.swellIn[k]) continue;
-      t.rise[k] *= t.swellRise[k];
-      t.fall[k] *= t.swellFall[k];
-      swell += t.swellLevel[k] * (t.fall[k] - t.rise[k]);
+    if (t.age % kEnvelopeStep == 0) {
+      float next = 0;
+      for (int k = 0; k < t.swells; ++k) {
+        if (t.age < t.swellIn[k]) continue;
+        t.rise[k] *= t.swellRise[k];
+        t.fall[k] *= t.swellFall[k];
+        next += t.swellLevel[k] * (t.fall[k] - t.rise[k]);
+      }
+      t.swellStep = (next - t.swell) / kEnvelopeStep;
     }
-    float l = t.rumbleLow[0](random_.Signed()) * swell * t.rumbleGain;
-    float r = t.rumbleLow[1](random_.Signed()) * swell * t.rumbleGain;
+    t.swell += t.swellStep;
+    const float swell = t.swell;
+    float noiseLeft, noiseRight;
+    random_.SignedPair(noiseLeft, noiseRight);
+    float l = t.rumbleLow[0](noiseLeft) * swell * t.rumbleGain;
+    float r = t.rumbleLow[1](noiseRight) * swell * t.rumbleGain;
     if (t.crack > 0) {
       t.crackAttack = t.crackAttack == 0 ? 1 : t.crackAttack * t.crackRise;
       t.crackDecay = t.crackDecay == 0 ? 1 : t.crackDecay * t.crackFall;
       const float envelope = t.crack * (t.crackDecay - t.crackAttack);
-      l += t.crackBand[0](random_.Signed()) * envelope;
-      r += t.crackBand[1](random_.Signed()) * envelope;
+      float crackLeft, crackRight;
+      random_.SignedPair(crackLeft, crackRight);
+      l += t.crackBand[0](crackLeft) * envelope;
+      r += t.crackBand[1](crackRight) * envelope;
       if (t.crackDecay < 1e-4f) t.crack = 0;
     }
     left[i] += l * t.panLeft;
@@ -273,9 +292,11 @@ void Synthesiser::RenderBlock(float* left, float* right, int frames) {
   for (int i = 0; i < frames; ++i) {
     level_ = Settle(level_ + (targetLevel_ - level_) * levelStep, targetLevel_);
     const float level = kBedLevel * level_;
-    const float shared = random_.Signed();
-    const float l = 0.8f * random_.Signed() + 0.6f * shared;
-    const float r = 0.8f * random_.Signed() + 0.6f * shared;
+    float ownLeft, ownRight, shared, unused;
+    random_.SignedPair(ownLeft, ownRight);
+    random_.SignedPair(shared, unused);
+    const float l = 0.8f * ownLeft + 0.6f * shared;
+    const float r = 0.8f * ownRight + 0.6f * shared;
     left[i] = bedLow_[0](bedHigh_[0](l)) * level;
     right[i] = bedLow_[1](bedHigh_[1](r)) * level;
   }
@@ -324,8 +345,10 @@ void Synthesiser::Limit(float* left, float* right, int frames) {
 void Synthesiser::Render(std::span<std::int16_t> stereo) {
   constexpr int kBlock = 256;
   float left[kBlock], right[kBlock];
+  // Rounded half away from zero; the limiter keeps every value in range.
   const auto sample = [](float x) {
-    return static_cast<std::int16_t>(std::clamp(std::lrint(x * 32767.0f), -32767l, 32767l));
+    const float scaled = std::clamp(x, -1.0f, 1.0f) * 32767.0f;
+    return static_cast<std::int16_t>(scaled + (scaled >= 0 ? 0.5f : -0.5f));
   };
   for (std::size_t done = 0; done + 1 < stereo.size();) {
     const int frames = static_cast<int>(std::min<std::size_t>(kBlock, (stereo.size() - done) / 2));

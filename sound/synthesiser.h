@@ -45,6 +45,12 @@ class Generator {
   std::uint32_t Next();
   float Uniform() { return static_cast<float>(Next() >> 8) * (1.0f / 16777216.0f); }  // [0, 1)
   float Signed() { return Uniform() * 2.0f - 1.0f; }                                   // [-1, 1)
+  // Two values of [-1, 1) from one draw, for noise, where 16 bits each are plenty.
+  void SignedPair(float& a, float& b) {
+    const std::uint32_t bits = Next();
+    a = static_cast<float>(static_cast<std::int16_t>(bits >> 16)) * (1.0f / 32768.0f);
+    b = static_cast<float>(static_cast<std::int16_t>(bits & 0xFFFF)) * (1.0f / 32768.0f);
+  }
 
  private:
   std::uint64_t state_;
@@ -100,7 +106,11 @@ class Synthesiser {
     int left = 0;     // samples it still sounds; 0: the voice is free
     bool bubble = false;
     float level = 0, decay = 0, panLeft = 0, panRight = 0;
-    float phase = 0, step = 0, stepGrowth = 0;  // the bubble's tone
+    // The bubble's tone: a turning phasor, its turn per sample growing by
+    // stepGrowth every kTurnUpdate samples.
+    float real = 1, imaginary = 0, turnReal = 1, turnImaginary = 0;
+    float step = 0, stepGrowth = 0;
+    int age = 0;
     Biquad band;                                // the tick's noise
   };
   // One clap: a crack of bright noise for near strikes, then a rumble of
@@ -116,7 +126,10 @@ class Synthesiser {
     Biquad crackBand[2], rumbleLow[2];
     int swells = 0;
     std::array<int, kSwells> swellIn{};
+    // The swells move slowly: their sum is worked out every kEnvelopeStep
+    // samples and followed in straight steps between.
     std::array<float, kSwells> swellLevel{}, swellRise{}, swellFall{}, rise{}, fall{};
+    float swell = 0, swellStep = 0;
     float panLeft = 1, panRight = 1;
   };
 
