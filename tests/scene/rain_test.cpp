@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -119,6 +120,65 @@ TEST_F(RainTest, AStrikeFadesThroughFiftyOneGreysBackToDark) {
   for (int i = 0; i < 61; ++i) EXPECT_EQ(levels[i], std::max(255 - 5 * i, 0)) << "frame " << i;
   EXPECT_EQ(rain.flash, 0);
 }
+
+// A sky that strikes whenever it may: every draw is 0, the lightning's too.
+class StrikeAlways final : public scene::RandomSource {
+ public:
+  StrikeAlways() { previous_ = scene::SetRandomSource(this); }
+  ~StrikeAlways() override { scene::SetRandomSource(previous_); }
+  std::uint32_t Next() override { return 0; }
+
+ private:
+  scene::RandomSource* previous_ = nullptr;
+};
+
+// A flash is a frame whose sky is brighter than the frame before: a strike
+// from dark, or one over a flash still fading.
+struct Flashes {
+  int mostInASecond = 0;  // in any 64 consecutive frames, a second of the timer
+  int total = 0;
+};
+
+Flashes CountFlashes(int frames) {
+  Rain rain;
+  TCanvas nowhere;
+  std::vector<int> at;
+  Flashes seen;
+  for (int f = 0, previous = 0; f < frames; ++f) {
+    rain.NextFrame(&nowhere, nullptr);
+    if (rain.skyLevel > previous) at.push_back(f);
+    previous = rain.skyLevel;
+    const auto lastSecond = std::ranges::count_if(at, [f](int a) { return a > f - 64; });
+    seen.mostInASecond = std::max(seen.mostInASecond, static_cast<int>(lastSecond));
+  }
+  seen.total = static_cast<int>(at.size());
+  return seen;
+}
+
+// The seed, none for a sky that strikes whenever it may, and the frames run.
+// Seeds 15 and 36 each come to a second with three flashes early on.
+using FlashRun = std::tuple<std::optional<std::uint32_t>, int>;
+class FlashRate : public ::testing::TestWithParam<FlashRun> {};
+
+// Viewers sensitive to flashes are promised no more than three a second.
+TEST_P(FlashRate, NeverMoreThanThreeFlashesInAnySecond) {
+  const auto [seed, frames] = GetParam();
+  std::optional<StrikeAlways> always;
+  if (seed)
+    scene::SeedRandom(*seed);
+  else
+    always.emplace();
+  const Flashes seen = CountFlashes(frames);
+  EXPECT_EQ(seen.mostInASecond, 3) << "more breaks the promise; fewer, and the run proves nothing";
+  // Each strike waits for the last to fade below half: 26 frames.
+  if (!seed) {
+    EXPECT_EQ(seen.total, (frames + 25) / 26);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, FlashRate,
+                         ::testing::Values(FlashRun{std::nullopt, 64 * 30}, FlashRun{15, 2500},
+                                           FlashRun{36, 2500}));
 
 // A seeded run that only moves (the canvas without pixels clips all
 // painting): frame by frame the sky's level and a fingerprint of the draws so
