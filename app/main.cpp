@@ -41,6 +41,7 @@ TfMain::TfMain(TComponent* Owner)
   OnResize = [this](TObject* Sender) { FormResize(Sender); };
   OnHide = [this](TObject* Sender) { FormHide(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
+  OnKeyPress = [this](char key) { FormKeyPress(key); };
 }
 
 TfMain::~TfMain() = default;
@@ -124,6 +125,13 @@ void TfMain::Timer1Timer(TObject*) {
   sound::FrameEvents events = sound::EventsOf(*rain);
   for (const auto& [scene, canvas] : moreScenes_) events += sound::EventsOf(scene);
   sound_->Post(events);
+}
+
+void TfMain::FormKeyPress(char key) {
+  if (!sound_) return;
+  if (key == 'm') sound_->ToggleMute();
+  if (key == '+') sound_->ChangeVolume(10);
+  if (key == '-') sound_->ChangeVolume(-10);
 }
 
 // A click is accepted and changes nothing.

@@ -34,6 +34,8 @@ class TfMain : public TForm {
 
   void Timer1Timer(TObject* Sender);
   void FormClick(TObject* Sender);
+  // M mutes and unmutes the sound, + and - change its volume by 10.
+  void FormKeyPress(char key);
   // The views changed: each gets a scene of its own size, the first being
   // `rain`.  A scene that changes once the window showed is brought to a
   // steady rain at once instead of starting from an empty sky.

@@ -56,6 +56,21 @@ bool IsCloseKey(const SDL_Keysym& key) {
 // The keys that do something.
 constexpr SDL_Keycode kActionKeys[] = {SDLK_q, SDLK_w, SDLK_ESCAPE, SDLK_F11};
 
+// The keys the program itself gives a meaning, pressed alone (Shift aside:
+// + is Shift and = on many keyboards).
+char ProgramKey(const SDL_Keysym& key) {
+  if ((key.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) != 0) return 0;
+  switch (key.sym) {
+    case SDLK_m: return 'm';
+    case SDLK_PLUS:
+    case SDLK_EQUALS:
+    case SDLK_KP_PLUS: return '+';
+    case SDLK_MINUS:
+    case SDLK_KP_MINUS: return '-';
+    default: return 0;
+  }
+}
+
 // Where a form's client area goes, inside a frame of these borders: (Left,
 // Top) times the scale.  A window enlarged by a scale is moved in where it
 // would reach past the usable area of its screen, so none of it opens out of
@@ -416,6 +431,8 @@ void TForm::HandleEvent(const SDL_Event& event) {
         // --fullscreen, and takes a window that went full screen back.
         if (Presentation.kind == platform::Presentation::kFullScreen) Close();
         if (Presentation.kind == platform::Presentation::kWindow && window_->fullScreen) ToggleFullScreen();
+      } else if (const char key = ProgramKey(event.key.keysym); key != 0 && OnKeyPress) {
+        OnKeyPress(key);
       }
       return;
     case SDL_KEYUP: window_->heldSinceFocus.erase(event.key.keysym.sym); return;

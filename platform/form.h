@@ -138,6 +138,10 @@ class TForm : public TComponent {
   // window counts as seen when it is shown, until the server says otherwise.
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
+  // A fresh press, without Ctrl, Alt or the logo key, of a key the window
+  // does not take for itself: 'm' for M, '+' for + (also = and the
+  // keypad's), '-' for - (also the keypad's).
+  std::function<void(char key)> OnKeyPress;
   // Whether the window can be seen, as OnShow and OnHide last said.
   bool Seen() const;
 

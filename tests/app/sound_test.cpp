@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <sstream>
 
@@ -56,6 +57,58 @@ TEST_F(ProgramSound, SoundsAndFadesOutToSilenceBeforeSigtermEndsItWithStatusZero
   EXPECT_NE(sound.find_first_not_of('\0'), std::string::npos) << "silence";
   EXPECT_EQ(sound.find_first_not_of('\0', sound.size() - 4096), std::string::npos) << "cut off, not faded out";
   EXPECT_EQ(Said("rain"), std::vector<std::string>{});
+}
+
+// The sound written since `from` bytes, once `wait` has passed.
+std::string PlayedSince(const std::filesystem::path& played, std::size_t from, std::chrono::milliseconds wait) {
+  std::this_thread::sleep_for(wait);
+  return support::ReadFile(played).substr(from);
+}
+
+double Rms(const std::string& bytes) {
+  double sum = 0;
+  const std::size_t count = bytes.size() / 2;
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto sample = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                                  static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    sum += static_cast<double>(sample) * sample;
+  }
+  return count == 0 ? 0 : std::sqrt(sum / static_cast<double>(count));
+}
+
+// M mutes to exact silence and sounds again; - four times (50 to 10) is a
+// fifth of the amplitude.
+TEST_F(ProgramSound, MMutesAndSoundsAgainAndMinusMakesItSofter) {
+  support::ChildProcess rain = Start("rain", {"--sound", "--no-thunder"});
+  ASSERT_TRUE(Shown());
+  const auto played = Played("rain");
+  const auto size = [&] {
+    std::error_code error;
+    return static_cast<std::size_t>(std::filesystem::file_size(played, error));
+  };
+  ASSERT_TRUE(support::WaitUntil([&] { return size() > 2u * 48000 * 4; }, 20s));
+  const Window window = x_.TitledWindows().at(0).first;
+  const support::Rect client = x_.ClientRectOnScreen(window);
+  const auto press = [&](KeySym key) { x_.PointAndPress(client[0] + 20, client[1] + 20, 0, {key}); };
+
+  const std::string before = PlayedSince(played, size(), 1s);
+  press(XK_m);
+  std::this_thread::sleep_for(300ms);  // the ramp and the buffers on their way
+  const std::string muted = PlayedSince(played, size(), 700ms);
+  press(XK_m);
+  std::this_thread::sleep_for(300ms);
+  const std::string again = PlayedSince(played, size(), 1s);
+  for (int i = 0; i < 4; ++i) press(XK_minus);
+  std::this_thread::sleep_for(300ms);
+  const std::string softer = PlayedSince(played, size(), 1s);
+
+  ASSERT_GT(muted.size(), 4096u) << "the device stopped";
+  EXPECT_EQ(muted.find_first_not_of('\0'), std::string::npos) << "muted, yet it sounds";
+  EXPECT_GT(Rms(again), Rms(before) / 2) << "unmuted, it stays silent";
+  EXPECT_LT(Rms(softer), Rms(again) / 3);
+  EXPECT_GT(Rms(softer), 0);
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(20s), 0);
 }
 
 TEST_F(ProgramSound, WithoutADeviceSaysWhyInOneLineAndRainsOn) {
