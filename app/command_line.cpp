@@ -158,7 +158,8 @@ std::string Usage() {
                      "Shows rain falling in a window until the window is closed\n"
                      "or Ctrl+Q or Ctrl+W is pressed in it; F11 fills the screen\n"
                      "with rain and back.  In another program's window it runs\n"
-                     "until SIGTERM or SIGINT, or until that window goes.\n\n";
+                     "until SIGTERM or SIGINT, or until that window goes.  With\n"
+                     "the sound on, M mutes it and + and - change its volume.\n\n";
   for (const Option& option : Options) {
     const std::string left = spelling(option);
     text += "  " + left + std::string(width - left.size() + 2, ' ') + std::string(option.help) + "\n";
