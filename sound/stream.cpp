@@ -8,8 +8,10 @@ Stream::Stream(std::uint64_t seed, Settings settings)
     : synthesiser_(seed, settings), volume_(synthesiser_.volume()) {}
 
 void Stream::Post(const FrameEvents& events) {
-  if (muted()) return;
   unsent_ += events;
+  // Nobody hears the flashes' thunder while muted; the rain goes on being
+  // heard, so the synthesiser never takes the animation for stopped.
+  if (muted()) unsent_.strikes = 0;
   if (queue_.Push(unsent_)) unsent_ = {};
 }
 

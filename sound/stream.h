@@ -19,8 +19,8 @@ class Stream {
   Stream(std::uint64_t seed, Settings settings);
 
   // The animation's thread.  Events that find the queue full are kept and
-  // go with the next ones, so no strike is lost.  While muted nothing is
-  // kept: a storm heard on unmuting starts from then.
+  // go with the next ones, so no strike is lost.  Strikes while muted are
+  // dropped: no thunder on unmuting from a flash seen before.
   void Post(const FrameEvents& events);
   void SetVolume(int volume);
   void SetMuted(bool muted);

@@ -26,6 +26,11 @@ class ProgramSound : public ::testing::Test {
                             "XDG_RUNTIME_DIR=" + x_.Scratch().string()});
   }
   std::filesystem::path Played(const std::string& name) { return x_.Scratch() / (name + ".raw"); }
+  static std::size_t Bytes(const std::filesystem::path& file) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
+    return error ? 0 : static_cast<std::size_t>(size);
+  }
   // Its stderr, without the disk driver's own notice that it is one.
   std::vector<std::string> Said(const std::string& name) {
     std::vector<std::string> lines;
@@ -46,10 +51,7 @@ TEST_F(ProgramSound, SoundsAndFadesOutToSilenceBeforeSigtermEndsItWithStatusZero
   ASSERT_TRUE(Shown());
   // Two seconds of sound: past the swell.
   const auto played = Played("rain");
-  ASSERT_TRUE(support::WaitUntil([&] {
-    std::error_code error;
-    return std::filesystem::file_size(played, error) > 2u * 48000 * 4;
-  }, 20s));
+  ASSERT_TRUE(support::WaitUntil([&] { return Bytes(played) > 2u * 48000 * 4; }, 20s));
   rain.Signal(SIGTERM);
   EXPECT_EQ(rain.WaitForExit(20s), 0);
   const std::string sound = support::ReadFile(played);
@@ -82,10 +84,7 @@ TEST_F(ProgramSound, MMutesAndSoundsAgainAndMinusMakesItSofter) {
   support::ChildProcess rain = Start("rain", {"--sound", "--no-thunder"});
   ASSERT_TRUE(Shown());
   const auto played = Played("rain");
-  const auto size = [&] {
-    std::error_code error;
-    return static_cast<std::size_t>(std::filesystem::file_size(played, error));
-  };
+  const auto size = [&] { return Bytes(played); };
   ASSERT_TRUE(support::WaitUntil([&] { return size() > 2u * 48000 * 4; }, 20s));
   const Window window = x_.TitledWindows().at(0).first;
   const support::Rect client = x_.ClientRectOnScreen(window);
@@ -107,6 +106,24 @@ TEST_F(ProgramSound, MMutesAndSoundsAgainAndMinusMakesItSofter) {
   EXPECT_GT(Rms(again), Rms(before) / 2) << "unmuted, it stays silent";
   EXPECT_LT(Rms(softer), Rms(again) / 3);
   EXPECT_GT(Rms(softer), 0);
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(20s), 0);
+}
+
+// In a host window that goes unmapped nothing is painted and the timer
+// stops, but the rain still sounds.
+TEST_F(ProgramSound, UnseenItStillSounds) {
+  const Window host = x_.MakeWindow(640, 400);
+  support::ChildProcess rain = Start("rain", {"--window-id", std::to_string(host), "--sound", "--no-thunder"});
+  const auto played = Played("rain");
+  const auto size = [&] { return Bytes(played); };
+  ASSERT_TRUE(support::WaitUntil([&] { return size() > 2u * 48000 * 4; }, 20s));
+  const std::string seen = PlayedSince(played, size(), 1s);
+  XUnmapWindow(x_.Dpy(), host);
+  XSync(x_.Dpy(), False);
+  std::this_thread::sleep_for(2s);  // past the second the sound waits for the animation
+  const std::string unseen = PlayedSince(played, size(), 1s);
+  EXPECT_GT(Rms(unseen), Rms(seen) / 2);
   rain.Signal(SIGTERM);
   EXPECT_EQ(rain.WaitForExit(20s), 0);
 }

@@ -1,6 +1,6 @@
 // The queue between the animation's thread and the audio thread, and the
 // stream over it: nothing lost or reordered across threads, a full queue
-// keeps what it could not take, muting drops what is posted and reports
+// keeps what it could not take, muting drops the strikes posted and reports
 // silence once the ramp is played.
 
 #include "sound/stream.h"
@@ -53,7 +53,7 @@ std::vector<std::int16_t> Drain(sound::Stream& stream, int seconds = 10) {
   return all;
 }
 
-TEST(Stream, KeepsWhatAFullQueueCannotTakeAndDropsWhatIsPostedWhileMuted) {
+TEST(Stream, KeepsWhatAFullQueueCannotTakeAndDropsStrikesPostedWhileMuted) {
   {
     sound::Stream stream(1, {});
     for (int f = 0; f < 199; ++f) stream.Post(Landing(0));
