@@ -121,7 +121,9 @@ void Synthesiser::Hear(const FrameEvents& events) {
     const double landed = events.nearLanded + events.farLanded;
     targetLevel_ = std::sqrt(std::min(static_cast<float>(landed / steady), kMaxIntensity));
   }
-  ScheduleDrops(events.frames);
+  // Frames piled up while the device was closed are not all played back:
+  // at most a second's worth of drops.
+  ScheduleDrops(std::min(events.frames, kFramesPerSecond));
   if (settings_.thunder) {
     for (int i = 0; i < events.strikes; ++i) StartThunder();
   }
