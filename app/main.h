@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/options.h"
 #include "drawing/canvas.h"
 #include "platform/form.h"
 #include "platform/timer.h"
@@ -14,7 +15,10 @@
 
 class TfMain : public TForm {
  public:
-  explicit TfMain(TComponent* Owner);
+  // Shown where `options` ask (a line on stderr when that is not quite
+  // what was asked for), each scene lit by lightning or not as they say.
+  // Throws Exception when the environment names no window to draw in.
+  explicit TfMain(TComponent* Owner, const app::WindowOptions& options = {});
 
   // Created by the window description.
   TTimer* const Timer1 = Component<TTimer>("Timer1");
@@ -39,9 +43,17 @@ class TfMain : public TForm {
  private:
   // The scenes of the views after the first, each with the canvas it paints.
   std::vector<std::pair<Rain, TCanvas*>> moreScenes_;
+  bool lightning_;
   bool laidOut_ = false;
   std::optional<std::chrono::steady_clock::time_point> hiddenSince_;
 };
+
+// The scene `view` shows: for a view that fills its area, one laid out
+// around the picture, else the window's own 800 x 533 scene.  Nothing when
+// `current` already is that scene.  A new scene gets `lightning` and, when
+// `steady`, is brought to a steady rain at once.
+std::optional<Rain> SceneForView(const platform::View& view, const Rain* current, drawing::Size windowView,
+                                 bool lightning, bool steady);
 
 // Advances `scene` by `frames` without painting anything.
 void AdvanceUnseen(Rain& scene, int frames);

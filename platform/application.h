@@ -41,11 +41,12 @@ class TApplication : public TComponent {
   // end Run as a close does.
   void Initialize();
 
-  // Creates a form owned by the application and stores it in *reference; the
-  // first form created is the main form.
-  template <typename T>
-  void CreateForm(T** reference) {
-    T* form = new T(this);
+  // Creates a form owned by the application, made with `arguments` after
+  // its owner, and stores it in *reference; the first form created is the
+  // main form.
+  template <typename T, typename... Arguments>
+  void CreateForm(T** reference, const Arguments&... arguments) {
+    T* form = new T(this, arguments...);
     *reference = form;
     if (mainForm_ == nullptr) mainForm_ = form;
   }

@@ -74,7 +74,7 @@ SDL_Point ClientPlace(const TForm& form, int scale, int top, int left, int botto
 
 // A view and what paints it.
 struct PaintedView {
-  platform::FormView shown;
+  platform::View shown;
   std::unique_ptr<TCanvas> ownCanvas;  // for the views after the first, which paints through Canvas
   // The view off screen, when the area does not show it pixel for pixel.
   std::optional<drawing::ScaledView> scaled;
@@ -235,8 +235,8 @@ void TForm::ToggleFullScreen() {
   platform::SetFullScreen(window.handle, !window.fullScreen, monitor, window.windowed);
 }
 
-std::vector<platform::FormView> TForm::Views() const {
-  std::vector<platform::FormView> views;
+std::vector<platform::View> TForm::Views() const {
+  std::vector<platform::View> views;
   if (window_ != nullptr)
     for (const PaintedView& view : window_->views) views.push_back(view.shown);
   return views;
@@ -291,7 +291,7 @@ void TForm::AttachSurface() {
 
   const bool fills = foreign || window.fullScreen;
   const auto fitted = [this](drawing::Size area) {
-    return platform::ViewLayout{{ClientWidth, ClientHeight},
+    return drawing::Placement{{ClientWidth, ClientHeight},
                                 drawing::FitView(ClientWidth, ClientHeight, area.width, area.height).box};
   };
   bool changed = window.views.size() != areas.size();
@@ -300,8 +300,8 @@ void TForm::AttachSurface() {
   for (std::size_t i = 0; i < areas.size(); ++i) {
     PaintedView& view = window.views[i];
     const drawing::Size size{areas[i].width, areas[i].height};
-    const platform::ViewLayout layout = fills && OnLayout ? OnLayout(size) : fitted(size);
-    changed = changed || view.shown.area != areas[i] || view.shown.fills != fills || view.shown.layout != layout;
+    const drawing::Placement layout = fills && OnLayout ? OnLayout(size) : fitted(size);
+    changed = changed || view.shown.area != areas[i] || view.shown.fills != fills || view.shown.placement != layout;
     if (i > 0 && !view.ownCanvas) view.ownCanvas = std::make_unique<TCanvas>();
     TCanvas& canvas = i == 0 ? canvas_ : *view.ownCanvas;
     view.shown = {areas[i], fills, layout, &canvas};

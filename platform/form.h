@@ -53,22 +53,15 @@ struct Presentation {
   unsigned long foreignWindow = 0;
 };
 
-// How an area of the window shows the view its canvas paints.
-struct ViewLayout {
-  drawing::Size view;  // what the canvas paints, in its own pixels
-  drawing::Box box;    // where the view lands in the area, at the box's size; the area cuts what reaches past it
-  friend bool operator==(const ViewLayout&, const ViewLayout&) = default;
-};
-
 // One part of the window with a view of its own: the whole window, or one
 // monitor of the root window.
-struct FormView {
+struct View {
   drawing::Box area;  // in the window
   // Laid out by the form's OnLayout: the window covers a screen (full
   // screen, another program's window).  Otherwise the view is the client
   // area, ClientWidth x ClientHeight, at the window's scale.
   bool fills = false;
-  ViewLayout layout;
+  drawing::Placement placement;
   TCanvas* canvas = nullptr;  // paints the view
 };
 
@@ -127,7 +120,7 @@ class TForm : public TComponent {
 
   // How an area the window fills shows a view, asked whenever the areas
   // change; unset, the ClientWidth x ClientHeight view is fitted and centred.
-  std::function<platform::ViewLayout(drawing::Size area)> OnLayout;
+  std::function<drawing::Placement(drawing::Size area)> OnLayout;
   // Raised after the views changed: the window was made or resized, went in
   // or out of full screen, or its monitors changed.  Every view shows black
   // until its canvas paints it again.
@@ -143,7 +136,7 @@ class TForm : public TComponent {
 
   // The views, one for the whole window or one per monitor of the root
   // window; the first paints through Canvas.  Empty before Show.
-  std::vector<platform::FormView> Views() const;
+  std::vector<platform::View> Views() const;
 
   // Whether the window covers its monitor: --fullscreen, or a window that
   // F11 or the window manager put into full screen.
