@@ -65,12 +65,15 @@ int ProgramEntry(const CommandLine& options) {
                                      Application->CreateForm(&fMain, WindowOptionsOf(options));
                                    },
                                    [] { Application->Run(); }},
-                                  [](const Exception& exception) {
+                                  [&](const Exception& exception) {
                                     // Asked to end, the program ends; what
                                     // went wrong meanwhile no longer matters
                                     // (a screensaver takes its window away
                                     // and ends the program together).
-                                    if (!Application->EndRequested()) Application->ShowException(&exception);
+                                    // A guest is known from the options,
+                                    // also when its window is not.
+                                    const bool guest = options.screen.root || options.screen.windowId;
+                                    if (!Application->EndRequested()) Application->ShowException(&exception, guest);
                                   });
   // The windows and the display go here, where the display is known to be
   // alive: had it gone, the process would have ended already.

@@ -242,15 +242,16 @@ bool TApplication::ShowsOnScreen() const {
   return initialized_ && driver != "dummy" && driver != "evdev" && driver != "offscreen";
 }
 
-void TApplication::ShowException(const Exception* exception) {
+void TApplication::ShowException(const Exception* exception, bool guest) {
   const std::string& message = exception->Message();
   const std::string title = Title + " - error";
   // SDL would show its box over X11 whatever driver runs; under one that
   // draws nowhere, the message must not appear where the program did not.
-  // Nor does a box come once the window ran, or in another program's
-  // window: there the screen belongs to someone else, and a window that
-  // just went away leaves nobody to answer a box.
-  const bool guest = mainForm_ != nullptr && mainForm_->Presentation.kind == platform::Presentation::kForeignWindow;
-  if (!running_ && !guest && (!initialized_ || ShowsOnScreen()) && ShowBoxEndedBySignals(title, message)) return;
+  // Without a display SDL falls back to running zenity, whose own warning
+  // would take the place of our line.  Nor does a box come once the window
+  // ran, or for a guest in another program's window: there the screen
+  // belongs to someone else, and a window that just went away leaves nobody
+  // to answer a box.
+  if (!running_ && !guest && initialized_ && ShowsOnScreen() && ShowBoxEndedBySignals(title, message)) return;
   std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
 }

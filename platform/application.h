@@ -72,11 +72,12 @@ class TApplication : public TComponent {
   bool ShowsOnScreen() const;
 
   // Shows the message in a message box titled "<Title> - error" while the
-  // program starts in a window of its own; otherwise (once it ran, in
-  // another program's window, when no box can be shown or the driver started
-  // shows nothing on a screen) prints it on stderr as one line.  SIGINT and
-  // SIGTERM end the program and the box at once.
-  void ShowException(const Exception* exception);
+  // program starts in a window of its own (`guest` false); otherwise (once
+  // it ran, for a guest in another program's window, without a display,
+  // when no box can be shown or the driver started shows nothing on a
+  // screen) prints it on stderr as one line.  SIGINT and SIGTERM end the
+  // program and the box at once.
+  void ShowException(const Exception* exception, bool guest = false);
 
   // Frees the forms and closes the display, as the destructor does; the
   // program calls it, since the global Application is never destroyed.

@@ -347,6 +347,16 @@ TEST(WithoutDisplay, SaysWhyInOneLineAndExitsWithStatusOne) {
   }
 }
 
+// A screensaver's start that names no window is a guest's all the same: one
+// line, status 1, and no box on a screen that belongs to someone else.
+TEST(GuestStart, WithAnUnreadableScreensaverWindowSaysSoInOneLineWithoutABox) {
+  XSession x;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"}, {"XSCREENSAVER_WINDOW=bogus"});
+  EXPECT_EQ(rain.WaitForExit(5s), 1);
+  EXPECT_TRUE(x.TitledWindows().empty()) << "a box showed";
+  EXPECT_EQ(ReadFile(x.Scratch() / "stderr.txt"), "Rain: XSCREENSAVER_WINDOW is not a window id: 'bogus'\n");
+}
+
 // A close key held down closes the window it was pressed in, not the next
 // one the desktop gives the focus to, which the key's repeats then reach.
 TEST(CloseKey, HeldDownEndsOnlyTheWindowItWasPressedIn) {
