@@ -28,7 +28,6 @@ TfMain::TfMain(TComponent* Owner, const app::WindowOptions& options)
   Randomize();
   rain = new Rain;
   rain->lightning = lightning_;
-  DoubleBuffered = true;
   scene::PrepareFrameAndPicture(*frameBitmap, *pictureBitmap,
                                 [](TBitmap& picture) { LoadFromResourceName(&picture, HInstance, "Princess"); });
   const app::ScreenChoice choice =

@@ -162,7 +162,7 @@ void TApplication::Run() {
     // show, and ending is the normal way out of it.
     if (terminated_ || endRequested != 0 || platform::ForeignWindowGone()) break;
     TTimer::FireDue();
-    PresentChangedForms();
+    PresentIfChanged();
     platform::CheckXErrors();
     if (!terminated_) Wait();
   }
@@ -179,21 +179,11 @@ void TApplication::Wait() const {
     timeout = static_cast<int>(std::clamp<long long>(wait.count(), 0, 1000));
   }
   // Monitors that are off say nothing when they come back on.
-  for (TComponent* component : Components())
-    if (auto* form = dynamic_cast<TForm*>(component); form != nullptr && form->WaitsForMonitors())
-      timeout = timeout < 0 ? 1000 : std::min(timeout, 1000);
+  if (mainForm_->WaitsForMonitors()) timeout = timeout < 0 ? 1000 : std::min(timeout, 1000);
   if (timeout == 0 || platform::WaitForDisplay(mainForm_->Handle(), wakePipe[0], timeout)) return;
   // Elsewhere SDL waits, and a signal is seen at the latest after a quarter
   // of a second.
   SDL_WaitEventTimeout(nullptr, timeout < 0 ? 250 : std::min(timeout, 250));
-}
-
-TForm* TApplication::FormOfWindow(std::uint32_t windowId) const {
-  for (TComponent* component : Components()) {
-    auto* form = dynamic_cast<TForm*>(component);
-    if (form != nullptr && form->WindowId() == windowId) return form;
-  }
-  return nullptr;
 }
 
 void TApplication::Dispatch(const SDL_Event& event) {
@@ -210,18 +200,14 @@ void TApplication::Dispatch(const SDL_Event& event) {
     case SDL_SYSWMEVENT: platform::NoteXEvent(*event.syswm.msg); return;
     default: return;
   }
-  if (TForm* form = FormOfWindow(windowId)) form->HandleEvent(event);
+  if (windowId == mainForm_->WindowId()) mainForm_->HandleEvent(event);
 }
 
-void TApplication::PresentChangedForms() {
-  for (TComponent* component : Components()) {
-    if (auto* form = dynamic_cast<TForm*>(component)) {
-      form->PlaceClientArea();
-      form->FollowState();
-      form->CheckSeen();
-      form->PresentIfChanged();
-    }
-  }
+void TApplication::PresentIfChanged() {
+  mainForm_->PlaceClientArea();
+  mainForm_->FollowState();
+  mainForm_->CheckSeen();
+  mainForm_->PresentIfChanged();
 }
 
 platform::DesktopScreen TApplication::Desktop() const {

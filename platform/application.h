@@ -42,13 +42,16 @@ class TApplication : public TComponent {
   void Initialize();
 
   // Creates a form owned by the application, made with `arguments` after
-  // its owner, and stores it in *reference; the first form created is the
-  // main form.
+  // its owner, and stores it in *reference.  The first form created is the
+  // main form, the one the loop shows and delivers events to; closing it
+  // ends Run.
   template <typename T, typename... Arguments>
   void CreateForm(T** reference, const Arguments&... arguments) {
     T* form = new T(this, arguments...);
     *reference = form;
-    if (mainForm_ == nullptr) mainForm_ = form;
+    if (mainForm_ != nullptr) return;
+    mainForm_ = form;
+    static_cast<TForm*>(form)->onClose_ = [this] { Terminate(); };
   }
 
   TForm* MainForm() const { return mainForm_; }
@@ -86,8 +89,7 @@ class TApplication : public TComponent {
  private:
   void Dispatch(const SDL_Event& event);
   void Wait() const;
-  TForm* FormOfWindow(std::uint32_t windowId) const;
-  void PresentChangedForms();
+  void PresentIfChanged();
 
   TForm* mainForm_ = nullptr;
   bool initialized_ = false;

@@ -12,7 +12,7 @@
 
 #include "drawing/scale.h"
 #include "imaging/bmp.h"
-#include "platform/application.h"
+#include "platform/timer.h"
 #include "platform/x11.h"
 
 using drawing::Pixel;
@@ -115,7 +115,23 @@ TForm::TForm(TComponent* owner, std::string_view className, platform::PublishedH
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::string upper(className);
   std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return std::toupper(c); });
-  platform::ReadDescription(*this, className, text, upper, handlers);
+  const platform::FormDescription form = platform::ReadDescription(className, text, upper, handlers);
+  Name = form.name;
+  Left = form.left;
+  Top = form.top;
+  ClientWidth = form.clientWidth;
+  ClientHeight = form.clientHeight;
+  Caption = form.caption;
+  BorderIcons = form.borderIcons;
+  BorderStyle = form.borderStyle;
+  Color = form.color;
+  OnClick = form.onClick;
+  for (const platform::TimerDescription& described : form.timers) {
+    auto* timer = new TTimer(this);  // owned by the form from here on
+    timer->Name = described.name;
+    timer->SetInterval(described.interval);
+    timer->SetOnTimer(described.onTimer);
+  }
 }
 
 TForm::~TForm() {
@@ -172,8 +188,7 @@ void TForm::Show() {
 
 // A closed form is only hidden; the application frees it when it shuts down.
 void TForm::Close() {
-  auto* application = dynamic_cast<TApplication*>(Owner());
-  if (application != nullptr && application->MainForm() == this) application->Terminate();
+  if (onClose_) onClose_();
   if (window_ != nullptr && window_->shown) {
     SDL_HideWindow(window_->handle);
     window_->shown = false;
@@ -183,8 +198,6 @@ void TForm::Close() {
 int TForm::WindowScale() const {
   return Presentation.kind == platform::Presentation::kWindow ? std::clamp(Presentation.scale, 1, 16) : 1;
 }
-
-bool TForm::Seen() const { return window_ != nullptr && window_->seen; }
 
 void TForm::CheckSeen() {
   if (window_ == nullptr || !window_->shown) return;
@@ -217,8 +230,6 @@ void TForm::FollowState() {
 }
 
 bool TForm::WaitsForMonitors() const { return window_ != nullptr && window_->monitorsOff; }
-
-bool TForm::FullScreen() const { return window_ != nullptr && window_->fullScreen; }
 
 void TForm::ToggleFullScreen() {
   if (window_ == nullptr || Presentation.kind != platform::Presentation::kWindow) return;
@@ -436,53 +447,4 @@ void TForm::HandleEvent(const SDL_Event& event) {
       return;
     default: return;
   }
-}
-
-// Each property reads only the values the program's descriptions use.
-bool TForm::ReadProperty(const std::string& name, const platform::PropertyValue& value) {
-  constexpr int kMaxSize = 16384;
-  if (name == "Left") {
-    Left = value.AsInteger();
-  } else if (name == "Top") {
-    Top = value.AsInteger();
-  } else if (name == "ClientWidth") {
-    ClientWidth = value.AsInteger(1, kMaxSize);
-  } else if (name == "ClientHeight") {
-    ClientHeight = value.AsInteger(1, kMaxSize);
-  } else if (name == "Caption") {
-    Caption = value.AsString();
-  } else if (name == "BorderIcons") {
-    BorderIcons.clear();
-    for (std::size_t icon : value.AsIdentifierList({"biSystemMenu", "biMinimize"})) {
-      BorderIcons.insert(static_cast<TBorderIcon>(icon));
-    }
-  } else if (name == "BorderStyle") {
-    BorderStyle = static_cast<TFormBorderStyle>(value.AsIdentifier({"bsSingle"}));
-  } else if (name == "Color") {
-    value.AsIdentifier({"clBlack"});
-    Color = clBlack;
-  } else if (name == "Font.Charset") {
-    value.AsIdentifier({"DEFAULT_CHARSET"});
-    font_.Charset = DEFAULT_CHARSET;
-  } else if (name == "Font.Color") {
-    value.AsIdentifier({"clWindowText"});
-    font_.Color = clWindowText;
-  } else if (name == "Font.Height") {
-    font_.Height = value.AsInteger();
-  } else if (name == "Font.Name") {
-    font_.Name = value.AsString();
-  } else if (name == "Font.Style") {
-    value.AsIdentifierList({});  // no style at all
-  } else if (name == "OldCreateOrder") {
-    OldCreateOrder = value.AsBoolean();
-  } else if (name == "OnClick") {
-    OnClick = value.AsHandler();
-  } else if (name == "PixelsPerInch") {
-    PixelsPerInch = value.AsInteger(1, 10000);
-  } else if (name == "TextHeight") {
-    TextHeight = value.AsInteger();
-  } else {
-    return false;
-  }
-  return true;
 }

@@ -21,23 +21,6 @@
 union SDL_Event;
 struct SDL_Window;
 
-// The values of the form's properties that window descriptions use.  System
-// colours carry their index in the top byte; the window paints them with a
-// fixed shade.
-constexpr TColor clWindowText = 0xFF000008;
-constexpr TColor clBtnFace = 0xFF00000F;
-enum TBorderIcon { biSystemMenu, biMinimize, biMaximize };
-enum TFormBorderStyle { bsSingle, bsSizeable };
-constexpr int DEFAULT_CHARSET = 1;
-
-// Kept for the description's sake; nothing draws text.
-struct TFont {
-  int Charset = DEFAULT_CHARSET;
-  TColor Color = clWindowText;
-  int Height = -11;
-  std::string Name = "MS Sans Serif";
-};
-
 namespace platform {
 
 // How a form's client area, the view, reaches the screen.  Chosen before the
@@ -70,8 +53,8 @@ struct View {
 class TForm : public TComponent {
  public:
   // Applies the window description stored as the data resource `className`
-  // of `instance` (found ignoring case, "TfMain" finds TFMAIN), creating the
-  // timer it lists.  `handlers` are the form's event handlers by the names
+  // of `instance` (found ignoring case, "TfMain" finds TFMAIN), read once,
+  // creating the timer it lists.  `handlers` are the form's event handlers by the names
   // the description uses.  The window itself appears when the form is shown.
   TForm(TComponent* owner, std::string_view className, platform::PublishedHandlers handlers,
         HINSTANCE instance = HInstance);
@@ -85,7 +68,8 @@ class TForm : public TComponent {
     return found;
   }
 
-  // Read when the window is made.  Left and Top place the client area.
+  // From the description, read when the window is made.  Left and Top place
+  // the client area.
   int Left = 0;
   int Top = 0;
   int ClientWidth = 320;
@@ -94,15 +78,6 @@ class TForm : public TComponent {
   std::set<TBorderIcon> BorderIcons{biSystemMenu, biMinimize, biMaximize};
   TFormBorderStyle BorderStyle = bsSizeable;
   TColor Color = clBtnFace;  // the client area until something is drawn
-
-  // Kept from the description; they change nothing on screen.
-  TFont* const Font = &font_;
-  bool OldCreateOrder = false;
-  int PixelsPerInch = 96;
-  int TextHeight = 13;
-  // The window is always presented from an off-screen surface in one piece,
-  // so this has nothing left to switch; it is kept as a plain setting.
-  bool DoubleBuffered = false;
 
   TNotifyEvent OnClick;
 
@@ -131,16 +106,11 @@ class TForm : public TComponent {
   // window counts as seen when it is shown, until the server says otherwise.
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
-  // Whether the window can be seen, as OnShow and OnHide last said.
-  bool Seen() const;
 
   // The views, one for the whole window or one per monitor of the root
   // window; the first paints through Canvas.  Empty before Show.
   std::vector<platform::View> Views() const;
 
-  // Whether the window covers its monitor: --fullscreen, or a window that
-  // F11 or the window manager put into full screen.
-  bool FullScreen() const;
   // F11: a window goes into full screen on its monitor or back to where it
   // was.  Nothing for a window that is not the form's own.
   void ToggleFullScreen();
@@ -150,8 +120,6 @@ class TForm : public TComponent {
   // Hides the window; closing the main form ends the application.
   void Close();
   bool Visible() const;
-
-  bool ReadProperty(const std::string& name, const platform::PropertyValue& value) override;
 
  private:
   friend class TApplication;
@@ -177,7 +145,7 @@ class TForm : public TComponent {
   int WindowScale() const;
   std::uint64_t PaintedVersion() const;
 
-  TFont font_;
   TCanvas canvas_;
+  std::function<void()> onClose_;  // set by the application for its main form
   std::unique_ptr<Window> window_;
 };
