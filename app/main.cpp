@@ -83,8 +83,9 @@ std::optional<Rain> SceneForView(const platform::View& view, const Rain* current
   return wanted;
 }
 
-void TfMain::FormResize(TObject*) {
-  const std::vector<platform::View> views = Views();
+void TfMain::FormResize(TObject*) { FitScenes(Views()); }
+
+void TfMain::FitScenes(const std::vector<platform::View>& views) {
   const auto sceneFor = [&](const platform::View& view, const Rain* current) {
     return SceneForView(view, current, {ClientWidth, ClientHeight}, lightning_, laidOut_);
   };

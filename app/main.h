@@ -25,10 +25,14 @@ class TfMain : public TForm {
 
   void Timer1Timer(TObject* Sender);
   void FormClick(TObject* Sender);
-  // The views changed: each gets a scene of its own size, the first being
-  // `rain`.  A scene that changes once the window showed is brought to a
-  // steady rain at once instead of starting from an empty sky.
+  // The views changed: FitScenes for them.
   void FormResize(TObject* Sender);
+  // Each view gets a scene of its own size, the first being `rain`.  A
+  // scene that changes once the views were first laid out is brought to a
+  // steady rain at once instead of starting from an empty sky.
+  void FitScenes(const std::vector<platform::View>& views);
+  // The scenes of the views after the first, each with the canvas it paints.
+  const std::vector<std::pair<Rain, TCanvas*>>& MoreScenes() const { return moreScenes_; }
   // Nobody can see the window: no frame is painted and the timer stops.
   void FormHide(TObject* Sender);
   // Seen again: the scenes are advanced, unpainted, by the ticks they
@@ -41,7 +45,6 @@ class TfMain : public TForm {
   static constexpr int kSteadyFrames = 256;
 
  private:
-  // The scenes of the views after the first, each with the canvas it paints.
   std::vector<std::pair<Rain, TCanvas*>> moreScenes_;
   bool lightning_;
   bool laidOut_ = false;

@@ -180,3 +180,26 @@ TEST_F(MadeWindowTest, AViewGetsASceneOfItsOwnLitAsAskedAndSteadyOnceTheWindowSh
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MadeWindowTest, EveryFilledScreenGetsTheOptionsLightningAndAScreenAddedLaterASteadyRain) {
+  TfMain* window = Make(Options({{}, false, true, {}}, false));
+  const auto screen = [](int width, int height) { return platform::View{{0, 0, width, height}, true, {}, nullptr}; };
+  window->FitScenes({screen(1920, 1080), screen(1280, 1024)});
+  ASSERT_EQ(window->MoreScenes().size(), 1u);
+  for (const Rain* scene : {static_cast<const Rain*>(rain), &window->MoreScenes()[0].first}) {
+    EXPECT_FALSE(scene->lightning);
+    EXPECT_TRUE(scene->drops.empty()) << "the first layout starts from an empty sky";
+  }
+  // A monitor changes once the rain runs: its new scene rains at once, the
+  // other keeps its own.
+  window->FitScenes({screen(1920, 1080), screen(1600, 900)});
+  ASSERT_EQ(window->MoreScenes().size(), 1u);
+  const Rain& changed = window->MoreScenes()[0].first;
+  EXPECT_FALSE(changed.lightning);
+  EXPECT_FALSE(changed.drops.empty()) << "no steady rain on the changed monitor";
+  EXPECT_TRUE(rain->drops.empty()) << "the unchanged monitor's scene was replaced";
+}
+
+}  // namespace
