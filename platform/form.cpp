@@ -12,6 +12,7 @@
 
 #include "drawing/scale.h"
 #include "imaging/bmp.h"
+#include "platform/keys.h"
 #include "platform/timer.h"
 #include "platform/x11.h"
 
@@ -46,15 +47,21 @@ void SetIcon(SDL_Window* window) {
   SDL_FreeSurface(surface);
 }
 
-// Ctrl+Q and Ctrl+W, the keys that close a desktop window; with Shift, Alt
-// or the logo key held they are other shortcuts.
-bool IsCloseKey(const SDL_Keysym& key) {
-  const bool ctrlOnly = (key.mod & KMOD_CTRL) != 0 && (key.mod & (KMOD_SHIFT | KMOD_ALT | KMOD_GUI)) == 0;
-  return ctrlOnly && (key.sym == SDLK_q || key.sym == SDLK_w);
+// The keys that do something, as SDL names them.
+constexpr std::pair<platform::Key, SDL_Keycode> kActionKeys[] = {
+    {platform::Key::kQ, SDLK_q}, {platform::Key::kW, SDLK_w},
+    {platform::Key::kEscape, SDLK_ESCAPE}, {platform::Key::kF11, SDLK_F11}};
+
+platform::Key KeyOf(SDL_Keycode code) {
+  for (const auto& [key, sdl] : kActionKeys)
+    if (sdl == code) return key;
+  return platform::Key::kOther;
 }
 
-// The keys that do something.
-constexpr SDL_Keycode kActionKeys[] = {SDLK_q, SDLK_w, SDLK_ESCAPE, SDLK_F11};
+platform::Modifiers ModifiersOf(Uint16 mod) {
+  return {.ctrl = (mod & KMOD_CTRL) != 0, .shift = (mod & KMOD_SHIFT) != 0, .alt = (mod & KMOD_ALT) != 0,
+          .logo = (mod & KMOD_GUI) != 0};
+}
 
 // Where a form's client area goes, inside a frame of these borders: (Left,
 // Top) times the scale.  A window enlarged by a scale is moved in where it
@@ -97,7 +104,7 @@ struct TForm::Window {
   bool monitorsOff = false;
   std::chrono::steady_clock::time_point monitorsAsked;  // at most once a second
   bool leftButtonDown = false;
-  std::set<SDL_Keycode> heldSinceFocus;  // action keys down when the focus came, until released
+  platform::KeyRule keys{platform::Presentation::kWindow};
 
   drawing::Surface Target();
 
@@ -147,12 +154,13 @@ std::uint32_t TForm::WindowId() const { return window_ != nullptr ? SDL_GetWindo
 
 void TForm::Show() {
   if (Visible()) return;
-  const bool foreign = Presentation.kind == platform::Presentation::kForeignWindow;
+  const bool foreign = Guest();
   if (window_ == nullptr) {
     auto window = std::make_unique<Window>();
     if (foreign) {
       // Another program owns the window: it is neither shown nor decorated here.
-      window->handle = platform::AdoptForeignWindow(Presentation.foreignWindow);
+      window->handle = platform::AdoptForeignWindow(
+          Presentation.kind == platform::Presentation::kRoot ? 0 : Presentation.hostWindow);
     } else {
       const bool sizeable = BorderStyle == bsSizeable;
       const int scale = WindowScale();
@@ -178,6 +186,7 @@ void TForm::Show() {
         platform::SetFullScreen(window->handle, true, {rect.x, rect.y, rect.w, rect.h}, {});
     }
     platform::WatchCovering(window->handle);
+    window->keys = platform::KeyRule(Presentation.kind);
     window_ = std::move(window);
     AttachSurface();
   }
@@ -193,6 +202,10 @@ void TForm::Close() {
     SDL_HideWindow(window_->handle);
     window_->shown = false;
   }
+}
+
+bool TForm::Guest() const {
+  return Presentation.kind == platform::Presentation::kRoot || Presentation.kind == platform::Presentation::kHostWindow;
 }
 
 int TForm::WindowScale() const {
@@ -226,12 +239,14 @@ void TForm::FollowState() {
       !platform::StateChanged(window_->handle))
     return;
   const drawing::Size windowed{ClientWidth * WindowScale(), ClientHeight * WindowScale()};
-  platform::HoldSize(window_->handle, platform::InFullScreenState(window_->handle) ? nullptr : &windowed);
+  const bool fullScreen = platform::InFullScreenState(window_->handle);
+  platform::HoldSize(window_->handle, fullScreen ? nullptr : &windowed);
+  window_->keys.Follow(fullScreen);
 }
 
 bool TForm::WaitsForMonitors() const { return window_ != nullptr && window_->monitorsOff; }
 
-void TForm::ToggleFullScreen() {
+void TForm::SetFullScreen(bool on) {
   if (window_ == nullptr || Presentation.kind != platform::Presentation::kWindow) return;
   Window& window = *window_;
   int x = 0, y = 0, width = 0, height = 0;
@@ -241,9 +256,11 @@ void TForm::ToggleFullScreen() {
   // The monitor that holds most of the window: the one its centre is on.
   const auto monitors = platform::Monitors(window.handle);
   const drawing::Point centre{x + width / 2, y + height / 2};
-  const auto on = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains(centre); });
-  const drawing::Box monitor = on != monitors.end() ? *on : monitors.empty() ? drawing::Box{} : monitors.front();
-  platform::SetFullScreen(window.handle, !window.fullScreen, monitor, window.windowed);
+  const auto holding = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains(centre); });
+  const drawing::Box monitor = holding != monitors.end() ? *holding
+                               : monitors.empty()        ? drawing::Box{}
+                                                         : monitors.front();
+  platform::SetFullScreen(window.handle, on, monitor, window.windowed);
 }
 
 std::vector<platform::View> TForm::Views() const {
@@ -291,7 +308,7 @@ void TForm::AttachSurface() {
   const drawing::Surface target = window.Target();
   const drawing::Box whole{0, 0, surface->w, surface->h};
 
-  const bool foreign = Presentation.kind == platform::Presentation::kForeignWindow;
+  const bool foreign = Guest();
   window.fullScreen = Presentation.kind == platform::Presentation::kFullScreen ||
                       (!foreign && platform::InFullScreenState(window.handle));
   std::vector<drawing::Box> areas;
@@ -402,10 +419,13 @@ void TForm::HandleEvent(const SDL_Event& event) {
         case SDL_WINDOWEVENT_CLOSE: Close(); return;
         case SDL_WINDOWEVENT_SIZE_CHANGED: AttachSurface(); return;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
-          window_->heldSinceFocus.clear();
-          for (const SDL_Keycode key : kActionKeys)
-            if (platform::KeyHeld(window_->handle, key)) window_->heldSinceFocus.insert(key);
+        {
+          std::vector<platform::Key> held;
+          for (const auto& [key, sdl] : kActionKeys)
+            if (platform::KeyHeld(window_->handle, sdl)) held.push_back(key);
+          window_->keys.Focus(held);
           return;
+        }
         // No paint handler: an uncovered window shows what was last drawn.
         case SDL_WINDOWEVENT_EXPOSED:
           window_->surroundChanged = true;
@@ -414,22 +434,15 @@ void TForm::HandleEvent(const SDL_Event& event) {
         default: return;
       }
     case SDL_KEYDOWN:
-      // Only a fresh press: not a key held down and repeating, and not one
-      // still held from another window, whose repeats X sends here once
-      // this window has the focus.
-      if (event.key.repeat != 0 || window_->heldSinceFocus.contains(event.key.keysym.sym)) return;
-      if (IsCloseKey(event.key.keysym)) {
-        Close();
-      } else if (event.key.keysym.sym == SDLK_F11 && (event.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) == 0) {
-        ToggleFullScreen();
-      } else if (event.key.keysym.sym == SDLK_ESCAPE) {
-        // A full screen has no frame to close it with, so Escape closes
-        // --fullscreen, and takes a window that went full screen back.
-        if (Presentation.kind == platform::Presentation::kFullScreen) Close();
-        if (Presentation.kind == platform::Presentation::kWindow && window_->fullScreen) ToggleFullScreen();
+      switch (window_->keys.KeyDown(KeyOf(event.key.keysym.sym), event.key.repeat != 0,
+                                    ModifiersOf(event.key.keysym.mod))) {
+        case platform::KeyRule::Action::kClose: Close(); return;
+        case platform::KeyRule::Action::kFullScreen: SetFullScreen(true); return;
+        case platform::KeyRule::Action::kWindowed: SetFullScreen(false); return;
+        case platform::KeyRule::Action::kNothing: return;
       }
       return;
-    case SDL_KEYUP: window_->heldSinceFocus.erase(event.key.keysym.sym); return;
+    case SDL_KEYUP: window_->keys.KeyUp(KeyOf(event.key.keysym.sym)); return;
     case SDL_MOUSEBUTTONDOWN:
       if (event.button.button == SDL_BUTTON_LEFT) window_->leftButtonDown = true;
       return;

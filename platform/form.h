@@ -15,6 +15,7 @@
 #include "drawing/exception.h"
 #include "drawing/geometry.h"
 #include "imaging/resources.h"
+#include "platform/backend.h"
 #include "platform/component.h"
 #include "platform/description.h"
 
@@ -22,19 +23,6 @@ union SDL_Event;
 struct SDL_Window;
 
 namespace platform {
-
-// How a form's client area, the view, reaches the screen.  Chosen before the
-// form is shown; the canvas always paints the view in its own coordinates.
-struct Presentation {
-  enum Kind { kWindow, kFullScreen, kForeignWindow };
-  Kind kind = kWindow;
-  // kWindow: the window shows the view at this whole scale, client area and
-  // position both multiplied.  At 1 the view is the window surface itself.
-  int scale = 1;
-  // kForeignWindow: the X11 window to draw in, made by another program; 0
-  // for the root window.
-  unsigned long foreignWindow = 0;
-};
 
 // One part of the window with a view of its own: the whole window, or one
 // monitor of the root window.
@@ -81,7 +69,10 @@ class TForm : public TComponent {
 
   TNotifyEvent OnClick;
 
-  // Read when the window is made.  Wherever the window does not show the
+  // Read when the window is made; the canvas always paints the view in its
+  // own coordinates.  A window at scale N has client area and position both
+  // multiplied; at 1 the view is the window surface itself.  Wherever the
+  // window does not show the
   // view pixel for pixel, the canvas paints an off-screen view, which each
   // present maps into the window, each pixel a block or, when the area is
   // smaller than the view, the nearest pixel, with black around it.
@@ -111,10 +102,6 @@ class TForm : public TComponent {
   // window; the first paints through Canvas.  Empty before Show.
   std::vector<platform::View> Views() const;
 
-  // F11: a window goes into full screen on its monitor or back to where it
-  // was.  Nothing for a window that is not the form's own.
-  void ToggleFullScreen();
-
   // Makes the window and shows it.
   void Show();
   // Hides the window; closing the main form ends the application.
@@ -136,6 +123,8 @@ class TForm : public TComponent {
   // Follows the window manager's full screen: a window of fixed size may
   // grow while it covers the screen.
   void FollowState();
+  // Into full screen on the window's monitor or back to where it was.
+  void SetFullScreen(bool on);
   // Whether the window is hidden only by monitors switched off, which say
   // nothing when they come back on: the loop must ask again in a second.
   bool WaitsForMonitors() const;
@@ -143,6 +132,7 @@ class TForm : public TComponent {
   void AttachSurface();
   void Present();
   int WindowScale() const;
+  bool Guest() const;  // in the root window or another program's
   std::uint64_t PaintedVersion() const;
 
   TCanvas canvas_;

@@ -102,16 +102,14 @@ TEST_F(MadeWindowTest, TheOptionsChooseThePresentationAndLightTheScene) {
       {"window at the desktop's scale", Options({{}, false, false, {}}, true, "3"), {Presentation::kWindow, 3, 0}},
       {"window at --scale", Options({2, false, false, {}}, false), {Presentation::kWindow, 2, 0}},
       {"full screen", Options({{}, true, false, {}}, false), {Presentation::kFullScreen, 1, 0}},
-      {"root window", Options({{}, false, true, {}}, true), {Presentation::kForeignWindow, 1, 0}},
-      {"screensaver's window", Options({{}, false, true, {}}, false, "", "0x2a"), {Presentation::kForeignWindow, 1, 42}},
-      {"window by id", Options({{}, false, false, 7}, true), {Presentation::kForeignWindow, 1, 7}},
+      {"root window", Options({{}, false, true, {}}, true), {Presentation::kRoot, 1, 0}},
+      {"screensaver's window", Options({{}, false, true, {}}, false, "", "0x2a"), {Presentation::kHostWindow, 1, 42}},
+      {"window by id", Options({{}, false, false, 7}, true), {Presentation::kHostWindow, 1, 7}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     const TfMain* window = Make(row.options);
-    EXPECT_EQ(window->Presentation.kind, row.presentation.kind);
-    EXPECT_EQ(window->Presentation.scale, row.presentation.scale);
-    EXPECT_EQ(window->Presentation.foreignWindow, row.presentation.foreignWindow);
+    EXPECT_EQ(window->Presentation, row.presentation);
     EXPECT_EQ(rain->lightning, row.options.lightning);
     delete rain;
     rain = nullptr;

@@ -501,6 +501,38 @@ TEST(FullScreenKey, FillsTheScreenAndGivesTheWindowBack) {
   }
 }
 
+// F11 pressed faster than the window's state follows, with a window manager
+// and without: the window ends as the last press asked, full screen after an
+// odd count and windowed after an even one, and Escape gives it back.
+TEST(FullScreenKey, ABurstOfPressesEndsAsTheLastOneAsked) {
+  for (const bool windowManager : {true, false}) {
+    for (const int presses : {3, 4}) {
+      SCOPED_TRACE(std::to_string(presses) + (windowManager ? " presses, window manager" : " presses"));
+      XSession x("1920x1080");
+      if (windowManager) x.StartWindowManager();
+      ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
+      Window window = 0;
+      ASSERT_NO_FATAL_FAILURE(WaitForRain(x, rain, window));
+      x.PointAndPress(kLeft + 400, kTop + 200, 0, {XK_Shift_L});  // the pointer in the window, which has the focus
+      const KeyCode f11 = XKeysymToKeycode(x.Dpy(), XK_F11);
+      // 10 ms apart: events of one time would pass for the key's autorepeat.
+      for (int i = 0; i < presses; ++i)
+        XTestFakeKeyEvent(x.Dpy(), f11, True, 10), XTestFakeKeyEvent(x.Dpy(), f11, False, 10);
+      XSync(x.Dpy(), False);
+      const Rect want = presses % 2 == 1 ? kFullHd : kClient;
+      std::this_thread::sleep_for(1500ms);  // every request carried out
+      EXPECT_EQ(x.ClientRectOnScreen(window), want);
+      if (presses % 2 == 1) {
+        ExpectShown(x, window, {{kFullHd, kFullHdView}});
+        x.PointAndPress(kLeft + 400, kTop + 200, 0, {XK_Escape});
+        EXPECT_TRUE(WaitUntil([&] { return x.ClientRectOnScreen(window) == kClient; }, 5s))
+            << "back at " << testing::PrintToString(x.ClientRectOnScreen(window));
+      }
+      ExpectShown(x, window, {{kInPlace, kInPlace}});
+    }
+  }
+}
+
 // --- Another program's window -------------------------------------------------
 
 // Named by --window-id, or with --root by XSCREENSAVER_WINDOW or --window-id
