@@ -107,6 +107,8 @@ struct TForm::Window {
   platform::KeyRule keys{platform::Presentation::kWindow};
 
   drawing::Surface Target();
+  // Converts `box` of the shadow into the surface's own layout.
+  void ConvertShadow(const SDL_Rect& box);
 
   ~Window() {
     if (handle == nullptr) return;
@@ -284,6 +286,15 @@ drawing::Surface TForm::Window::Target() {
   return {static_cast<Pixel*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
 }
 
+void TForm::Window::ConvertShadow(const SDL_Rect& box) {
+  const int bytes = surface->format->BytesPerPixel;
+  const Pixel* from = shadow.data() + static_cast<std::ptrdiff_t>(box.y) * surface->w + box.x;
+  auto* to = static_cast<unsigned char*>(surface->pixels) + static_cast<std::ptrdiff_t>(box.y) * surface->pitch +
+             static_cast<std::ptrdiff_t>(box.x) * bytes;
+  SDL_ConvertPixels(box.w, box.h, SDL_PIXELFORMAT_RGB888, from, surface->w * 4, surface->format->format, to,
+                    surface->pitch);
+}
+
 namespace {
 
 drawing::Surface AreaOf(const drawing::Surface& surface, const drawing::Box& area) {
@@ -303,8 +314,9 @@ void TForm::AttachSurface() {
   window.surface = SDL_GetWindowSurface(window.handle);
   if (window.surface == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
   SDL_Surface* surface = window.surface;
-  window.shadow.clear();
-  if (!CanvasCanPaintOn(surface)) window.shadow.resize(static_cast<std::size_t>(surface->w) * surface->h);
+  // A new vector, not a resized one: the memory follows the current size,
+  // and a host window that was huge for a moment does not keep it.
+  window.shadow = std::vector<Pixel>(CanvasCanPaintOn(surface) ? 0 : static_cast<std::size_t>(surface->w) * surface->h);
   const drawing::Surface target = window.Target();
   const drawing::Box whole{0, 0, surface->w, surface->h};
 
@@ -374,11 +386,11 @@ void TForm::Present() {
       const drawing::Box shown = drawing::Intersection({area.x + box.x, area.y + box.y, box.width, box.height}, area);
       boxes.push_back({shown.x, shown.y, shown.width, shown.height});
     }
-    if (!window.shadow.empty()) {
-      SDL_ConvertPixels(window.surface->w, window.surface->h, SDL_PIXELFORMAT_RGB888, window.shadow.data(),
-                        window.surface->w * 4, window.surface->format->format, window.surface->pixels,
-                        window.surface->pitch);
-    }
+    // Only what changed is converted: a frame changes a fraction of a
+    // large host window.
+    if (!window.shadow.empty() && whole) window.ConvertShadow({0, 0, window.surface->w, window.surface->h});
+    if (!window.shadow.empty() && !whole)
+      for (const SDL_Rect& box : boxes) window.ConvertShadow(box);
     const int updated = whole ? SDL_UpdateWindowSurface(window.handle)
                               : SDL_UpdateWindowSurfaceRects(window.handle, boxes.data(), static_cast<int>(boxes.size()));
     if (updated == 0) break;

@@ -585,6 +585,52 @@ TEST_P(HostWindow, IsRefusedByIdInOneLineOrFilledAsItChangesSize) {
   EXPECT_NE(XGetWindowAttributes(x.Dpy(), window, &attributes), 0) << "the window went with the program";
 }
 
+// A mapped depth-32 (ARGB) window of another program, as a compositing
+// screensaver host makes it.
+Window MakeArgbWindow(XSession& x, int width, int height) {
+  XVisualInfo info{};
+  XMatchVisualInfo(x.Dpy(), DefaultScreen(x.Dpy()), 32, TrueColor, &info);
+  XSetWindowAttributes attributes{};
+  attributes.colormap = XCreateColormap(x.Dpy(), DefaultRootWindow(x.Dpy()), info.visual, AllocNone);
+  const Window window = XCreateWindow(x.Dpy(), DefaultRootWindow(x.Dpy()), 0, 0, width, height, 0, 32, InputOutput,
+                                      info.visual, CWColormap | CWBorderPixel, &attributes);
+  XMapWindow(x.Dpy(), window);
+  return window;
+}
+
+// The resident memory of process `pid`, in MiB.
+long ResidentMiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.starts_with("VmRSS:")) return std::stol(line.substr(6)) / 1024;
+  return -1;
+}
+
+// What an ARGB host window's size took is given back when it shrinks: a
+// moment at 8192 x 8192 (256 MiB a surface) leaves nothing behind.
+TEST(ArgbHostWindow, MemoryFollowsItsCurrentSize) {
+  XSession x("1700x1100");
+  const Window window = MakeArgbWindow(x, 1280, 1024);
+  XSync(x.Dpy(), False);
+  std::ostringstream id;
+  id << "0x" << std::hex << window;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--window-id", id.str()});
+  const Views small{{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}}};
+  ExpectShown(x, window, small);
+  const long before = ResidentMiB(rain.Pid());
+  XResizeWindow(x.Dpy(), window, 8192, 8192), XSync(x.Dpy(), False);
+  ASSERT_TRUE(WaitUntil([&] { return ResidentMiB(rain.Pid()) > before + 200; }, 10s)) << "never drew the large window";
+  std::this_thread::sleep_for(500ms);  // a few frames at that size
+  XResizeWindow(x.Dpy(), window, 1280, 1024), XSync(x.Dpy(), False);
+  std::this_thread::sleep_for(1s);  // the large frames all shown
+  ASSERT_TRUE(rain.Running()) << ReadFile(x.Scratch() / "stderr.txt");
+  ExpectShown(x, window, small);
+  EXPECT_TRUE(WaitUntil([&] { return ResidentMiB(rain.Pid()) < before + 100; }, 5s))
+      << ResidentMiB(rain.Pid()) << " MiB kept, " << before << " MiB before";
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0);
+}
+
 constexpr Rect kPreview{0, 0, 200, 150}, kPreviewView{0, 12, 200, 126};
 INSTANTIATE_TEST_SUITE_P(
     Kinds, HostWindow,
@@ -602,16 +648,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--window-id"}, "it is a picture (pixmap), not a window"},
         HostCase{"RootById", [](XSession& x) { return DefaultRootWindow(x.Dpy()); }, {"--window-id"}, nullptr,
                  {{{0, 0, 1700, 1100}, {50, 34, 2 * kWidth, 2 * kHeight}}}},
-        HostCase{"Depth32", [](XSession& x) {
-          XVisualInfo info{};
-          XMatchVisualInfo(x.Dpy(), DefaultScreen(x.Dpy()), 32, TrueColor, &info);
-          XSetWindowAttributes attributes{};
-          attributes.colormap = XCreateColormap(x.Dpy(), DefaultRootWindow(x.Dpy()), info.visual, AllocNone);
-          const Window window = XCreateWindow(x.Dpy(), DefaultRootWindow(x.Dpy()), 0, 0, 1280, 1024, 0, 32,
-                                              InputOutput, info.visual, CWColormap | CWBorderPixel, &attributes);
-          XMapWindow(x.Dpy(), window);
-          return window;
-        }, {"--window-id"}, nullptr, {{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}}}},
+        HostCase{"Depth32", [](XSession& x) { return MakeArgbWindow(x, 1280, 1024); }, {"--window-id"}, nullptr,
+                 {{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}}}},
         HostCase{"GrowingWindow", [](XSession& x) { return x.MakeWindow(1024, 768); }, {"--window-id"}, nullptr,
                  {{{0, 0, 1024, 768}, {112, 235, kWidth, kHeight}},
                   {{0, 0, 1700, 1100}, {50, 34, 2 * kWidth, 2 * kHeight}}}},
