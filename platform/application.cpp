@@ -206,6 +206,7 @@ void TApplication::Dispatch(const SDL_Event& event) {
 void TApplication::PresentIfChanged() {
   mainForm_->PlaceClientArea();
   mainForm_->FollowState();
+  mainForm_->FollowMonitors();
   mainForm_->CheckSeen();
   mainForm_->PresentIfChanged();
 }

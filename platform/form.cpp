@@ -103,6 +103,10 @@ struct TForm::Window {
   bool seen = true;  // until the server says otherwise
   bool monitorsOff = false;
   std::chrono::steady_clock::time_point monitorsAsked;  // at most once a second
+  // The root window's monitors the views were laid out for, and when they
+  // were last compared with the server's.
+  std::vector<drawing::Box> monitors;
+  std::chrono::steady_clock::time_point monitorsChecked;
   bool leftButtonDown = false;
   platform::KeyRule keys{platform::Presentation::kWindow};
 
@@ -188,6 +192,7 @@ void TForm::Show() {
         platform::SetFullScreen(window->handle, true, {rect.x, rect.y, rect.w, rect.h}, {});
     }
     platform::WatchCovering(window->handle);
+    if (foreign && platform::IsRootWindow(window->handle)) platform::WatchMonitors(window->handle);
     window->keys = platform::KeyRule(Presentation.kind);
     window_ = std::move(window);
     AttachSurface();
@@ -234,6 +239,17 @@ void TForm::CheckSeen() {
   window.seen = seen;
   TNotifyEvent handler = seen ? OnShow : OnHide;
   if (handler) handler(this);
+}
+
+void TForm::FollowMonitors() {
+  if (window_ == nullptr || window_->monitors.empty()) return;
+  // RandR tells of outputs that change; monitors set by hand (xrandr
+  // --setmonitor) may come without a word, so they are asked after at most
+  // a second.
+  const auto now = std::chrono::steady_clock::now();
+  if (!platform::MonitorsChanged() && now - window_->monitorsChecked < std::chrono::seconds(1)) return;
+  window_->monitorsChecked = now;
+  if (platform::Monitors(window_->handle) != window_->monitors) AttachSurface();
 }
 
 void TForm::FollowState() {
@@ -324,9 +340,10 @@ void TForm::AttachSurface() {
   window.fullScreen = Presentation.kind == platform::Presentation::kFullScreen ||
                       (!foreign && platform::InFullScreenState(window.handle));
   std::vector<drawing::Box> areas;
-  if (foreign && platform::IsRootWindow(window.handle))
-    for (const drawing::Box& monitor : platform::Monitors(window.handle))
-      if (const drawing::Box area = drawing::Intersection(monitor, whole); area.width > 0) areas.push_back(area);
+  window.monitors.clear();
+  if (foreign && platform::IsRootWindow(window.handle)) window.monitors = platform::Monitors(window.handle);
+  for (const drawing::Box& monitor : window.monitors)
+    if (const drawing::Box area = drawing::Intersection(monitor, whole); area.width > 0) areas.push_back(area);
   if (areas.empty()) areas.push_back(whole);
 
   const bool fills = foreign || window.fullScreen;

@@ -123,6 +123,8 @@ class TForm : public TComponent {
   // Follows the window manager's full screen: a window of fixed size may
   // grow while it covers the screen.
   void FollowState();
+  // Lays the views out again when the root window's monitors changed.
+  void FollowMonitors();
   // Into full screen on the window's monitor or back to where it was.
   void SetFullScreen(bool on);
   // Whether the window is hidden only by monitors switched off, which say

@@ -110,6 +110,11 @@ std::vector<Window> coveredWindows;
 // Our windows whose _NET_WM_STATE changed since StateChanged looked.
 std::vector<Window> changedStates;
 
+// RandR's first event code, once the root window's monitors are watched;
+// and whether one of its events came since MonitorsChanged looked.
+int randrEvents = -1;
+bool monitorsChanged = false;
+
 // While set, errors go here instead: our own checks of a window.
 bool* trappedError = nullptr;
 
@@ -289,6 +294,11 @@ SDL_Window* AdoptForeignWindow(unsigned long window) {
 void NoteXEvent(const SDL_SysWMmsg& message) {
   if (message.subsystem != SDL_SYSWM_X11 || ending) return;
   const XEvent& event = message.msg.x11.event;
+  if (randrEvents >= 0 && event.type >= randrEvents && event.type < randrEvents + RRNumberEvents) {
+    XEvent copy = event;
+    XRRUpdateConfiguration(&copy);  // Xlib's idea of the screen's size
+    monitorsChanged = true;
+  }
   if (event.type == PropertyNotify &&
       event.xproperty.atom == XInternAtom(event.xproperty.display, "_NET_WM_STATE", False) &&
       std::ranges::find(changedStates, event.xproperty.window) == changedStates.end())
@@ -364,6 +374,21 @@ std::vector<drawing::Box> Monitors(SDL_Window* window) {
   XCloseDisplay(display);
   return monitors;
 }
+
+void WatchMonitors(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  int event = 0, error = 0;
+  if (!X11Of(window, display, xwindow) || !XRRQueryExtension(display, &event, &error)) return;
+  randrEvents = event;
+  // The selection replaces SDL's own on the root window, so it keeps the
+  // output changes SDL watches for itself.
+  XRRSelectInput(display, DefaultRootWindow(display),
+                 RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask |
+                     RROutputPropertyNotifyMask | RRResourceChangeNotifyMask);
+}
+
+bool MonitorsChanged() { return std::exchange(monitorsChanged, false); }
 
 drawing::Box MonitorHoldingPointer() {
   Display* display = XOpenDisplay(nullptr);

@@ -90,6 +90,13 @@ bool IsRootWindow(SDL_Window* window);
 // null, before any window is made.
 std::vector<drawing::Box> Monitors(SDL_Window* window = nullptr);
 
+// Asks the server to say when monitors are added, removed or moved (RandR's
+// notifications), for a view per monitor of the root window.
+void WatchMonitors(SDL_Window* window);
+
+// Whether the server said the monitors changed since the last call.
+bool MonitorsChanged();
+
 // The monitor that holds the mouse pointer, from a connection of its own.
 drawing::Box MonitorHoldingPointer();
 

@@ -480,6 +480,33 @@ INSTANTIATE_TEST_SUITE_P(
                  .views = {{{0, 0, 1366, 768}, {283, 235, kWidth, kHeight}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Monitors added, removed or moved while the root window is drawn in are
+// followed within a second, each with a view of its own.
+TEST(RootWindow, FollowsItsMonitorsWithinASecond) {
+  XSession x("3200x1080");
+  x.SetMonitors(kTwoMonitors);
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"});
+  const Window root = DefaultRootWindow(x.Dpy());
+  ExpectShown(x, root, {{kFullHd, kFullHdView}, {kTwoMonitors[1], {2160, 491, kWidth, kHeight}}});
+  const auto shownAt = [&](const Views& views) {
+    const Pixels capture = x.Grab(root);
+    return std::ranges::all_of(views, [&](const auto& view) {
+      return ShownIn(capture, 3200, view.first, view.second).figure >= 0.9;
+    });
+  };
+  const Views moved{{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}},
+                    {{1280, 0, 1920, 1080}, {1440, 14, 2 * kWidth, 2 * kHeight}}};
+  // Moved as `xrandr --delmonitor` and `--setmonitor` do, which the server
+  // announces to nobody.
+  for (const char* name : {"M0", "M1"}) XRRDeleteMonitor(x.Dpy(), root, XInternAtom(x.Dpy(), name, False));
+  x.SetMonitors({moved[0].first, moved[1].first});
+  // A second, and a frame and a capture more.
+  EXPECT_TRUE(WaitUntil([&] { return shownAt(moved); }, 1500ms)) << "the views did not follow the monitors";
+  ExpectShown(x, root, moved);
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0);
+}
+
 // F11 fills the screen and gives the window back where it was; the window
 // manager's own full screen fills it too.
 TEST(FullScreenKey, FillsTheScreenAndGivesTheWindowBack) {
