@@ -173,15 +173,19 @@ void TForm::Show() {
       SDL_Rect rect{0, 0, ClientWidth * scale, ClientHeight * scale};
       const SDL_Point place = ClientPlace(*this, scale, 0, 0, 0, 0);
       std::tie(rect.x, rect.y) = std::pair(place.x, place.y);
-      drawing::Box monitor;
-      if (Presentation.kind == platform::Presentation::kFullScreen) {
-        // The monitor the user is at, whether or not a window manager runs.
-        monitor = platform::MonitorHoldingPointer();
-        if (monitor.width > 0) rect = {monitor.x, monitor.y, monitor.width, monitor.height};
-      }
       window->handle = SDL_CreateWindow(Caption.c_str(), rect.x, rect.y, rect.w, rect.h,
                                         SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0));
       if (window->handle == nullptr) throw Exception("Cannot create a window: " + SdlError());
+      if (Presentation.kind == platform::Presentation::kFullScreen) {
+        // The monitor the user is at, whether or not a window manager runs,
+        // asked over the window's own connection while it is still hidden.
+        const drawing::Box monitor = platform::MonitorHoldingPointer(window->handle);
+        if (monitor.width > 0) {
+          rect = {monitor.x, monitor.y, monitor.width, monitor.height};
+          SDL_SetWindowPosition(window->handle, rect.x, rect.y);
+          SDL_SetWindowSize(window->handle, rect.w, rect.h);
+        }
+      }
 
       SetIcon(window->handle);
       platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),

@@ -367,12 +367,7 @@ std::vector<drawing::Box> MonitorsOf(Display* display) {
 std::vector<drawing::Box> Monitors(SDL_Window* window) {
   Display* display = nullptr;
   Window xwindow = 0;
-  if (window != nullptr && X11Of(window, display, xwindow)) return MonitorsOf(display);
-  display = XOpenDisplay(nullptr);
-  if (display == nullptr) return {};
-  std::vector<drawing::Box> monitors = MonitorsOf(display);
-  XCloseDisplay(display);
-  return monitors;
+  return X11Of(window, display, xwindow) ? MonitorsOf(display) : std::vector<drawing::Box>{};
 }
 
 void WatchMonitors(SDL_Window* window) {
@@ -390,15 +385,15 @@ void WatchMonitors(SDL_Window* window) {
 
 bool MonitorsChanged() { return std::exchange(monitorsChanged, false); }
 
-drawing::Box MonitorHoldingPointer() {
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return {};
+drawing::Box MonitorHoldingPointer(SDL_Window* window) {
+  Display* display = nullptr;
+  Window xwindow = 0;
+  if (!X11Of(window, display, xwindow)) return {};
   const std::vector<drawing::Box> monitors = MonitorsOf(display);
   Window root = 0, child = 0;
   int x = 0, y = 0, windowX = 0, windowY = 0;
   unsigned mask = 0;
   XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
-  XCloseDisplay(display);
   const auto found = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains({x, y}); });
   return found != monitors.end() ? *found : monitors.front();
 }

@@ -86,9 +86,8 @@ bool IsRootWindow(SDL_Window* window);
 
 // The monitors, in root window coordinates: RandR 1.5's list (which holds
 // monitors made with `xrandr --setmonitor`), or the whole screen when the
-// server has no such list.  On a connection of its own when `window` is
-// null, before any window is made.
-std::vector<drawing::Box> Monitors(SDL_Window* window = nullptr);
+// server has no such list.
+std::vector<drawing::Box> Monitors(SDL_Window* window);
 
 // Asks the server to say when monitors are added, removed or moved (RandR's
 // notifications), for a view per monitor of the root window.
@@ -97,8 +96,8 @@ void WatchMonitors(SDL_Window* window);
 // Whether the server said the monitors changed since the last call.
 bool MonitorsChanged();
 
-// The monitor that holds the mouse pointer, from a connection of its own.
-drawing::Box MonitorHoldingPointer();
+// The monitor that holds the mouse pointer; empty where that cannot be said.
+drawing::Box MonitorHoldingPointer(SDL_Window* window);
 
 // Full screen on the window's own terms.  A window manager is asked through
 // the window's state (_NET_WM_STATE_FULLSCREEN) and sizes the window to its
