@@ -16,7 +16,7 @@
 #include <cstdlib>
 
 #include "platform/timer.h"
-#include "platform/x11.h"
+#include "platform/x11/x11.h"
 
 namespace {
 
@@ -91,10 +91,10 @@ TApplication::~TApplication() { Shutdown(); }
 
 void TApplication::Shutdown() {
   // What the windows' going away makes the server say is no news now.
-  if (initialized_) platform::IgnoreXErrors();
+  if (initialized_) x11_->IgnoreErrors();
   // SDL would wait forever to see a window another program destroyed go
   // unmapped; the server frees all of ours once the process ends.
-  if (initialized_ && platform::OwnWindowDestroyed()) return;
+  if (initialized_ && x11_->OwnWindowDestroyed()) return;
   // Windows go while SDL still runs.
   TTimer::SetDelivering(false);
   DestroyComponents();
@@ -124,7 +124,7 @@ void TApplication::Initialize() {
   setenv("SDL_VIDEO_X11_WMCLASS", WindowClass.c_str(), 1);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", WindowClass.c_str(), 1);
 
-  platform::HandleXErrors(Title);
+  if (!x11_) x11_ = std::make_unique<platform::X11Connection>(Title);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     const bool chosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
     throw Exception("Cannot open a window: " + (chosen ? SdlError() : platform::WhyNoDisplay(SdlError())));
@@ -149,6 +149,7 @@ void TApplication::Run() {
   if (mainForm_ == nullptr) return;
   if (!initialized_) Initialize();
   terminated_ = false;
+  mainForm_->x11_ = x11_.get();
   mainForm_->Show();
   running_ = true;
   // Timer events are made here, on this thread, when the loop finds a timer
@@ -157,13 +158,13 @@ void TApplication::Run() {
   while (!terminated_) {
     SDL_Event event;
     while (!terminated_ && SDL_PollEvent(&event)) Dispatch(event);
-    platform::CheckXErrors();
+    x11_->CheckErrors();
     // Whoever made the window drawn in has destroyed it: nothing is left to
     // show, and ending is the normal way out of it.
-    if (terminated_ || endRequested != 0 || platform::ForeignWindowGone()) break;
+    if (terminated_ || endRequested != 0 || x11_->ForeignWindowGone()) break;
     TTimer::FireDue();
     PresentIfChanged();
-    platform::CheckXErrors();
+    x11_->CheckErrors();
     if (!terminated_) Wait();
   }
   terminated_ = true;
@@ -197,7 +198,7 @@ void TApplication::Dispatch(const SDL_Event& event) {
     case SDL_KEYUP: windowId = event.key.windowID; break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: windowId = event.button.windowID; break;
-    case SDL_SYSWMEVENT: platform::NoteXEvent(*event.syswm.msg); return;
+    case SDL_SYSWMEVENT: x11_->NoteEvent(*event.syswm.msg); return;
     default: return;
   }
   if (windowId == mainForm_->WindowId()) mainForm_->HandleEvent(event);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "drawing/exception.h"
@@ -13,6 +14,8 @@
 union SDL_Event;
 
 namespace platform {
+
+class X11Connection;
 
 // What the desktop says about the screen windows open on.
 struct DesktopScreen {
@@ -91,6 +94,7 @@ class TApplication : public TComponent {
   void Wait() const;
   void PresentIfChanged();
 
+  std::unique_ptr<platform::X11Connection> x11_;  // from Initialize on
   TForm* mainForm_ = nullptr;
   bool initialized_ = false;
   bool terminated_ = false;

@@ -14,7 +14,7 @@
 #include "imaging/bmp.h"
 #include "platform/keys.h"
 #include "platform/timer.h"
-#include "platform/x11.h"
+#include "platform/x11/x11.h"
 
 using drawing::Pixel;
 using drawing::ToPixel;
@@ -88,6 +88,7 @@ struct PaintedView {
 };
 
 struct TForm::Window {
+  platform::X11Connection* x11 = nullptr;
   SDL_Window* handle = nullptr;
   SDL_Surface* surface = nullptr;
   // Used only when the window surface is not laid out as the canvas: the
@@ -116,7 +117,7 @@ struct TForm::Window {
 
   ~Window() {
     if (handle == nullptr) return;
-    if ((SDL_GetWindowFlags(handle) & SDL_WINDOW_FOREIGN) != 0) platform::ReleaseForeignWindow(handle);
+    if ((SDL_GetWindowFlags(handle) & SDL_WINDOW_FOREIGN) != 0) x11->ReleaseForeignWindow(handle);
     SDL_DestroyWindow(handle);
   }
 };
@@ -163,9 +164,10 @@ void TForm::Show() {
   const bool foreign = Guest();
   if (window_ == nullptr) {
     auto window = std::make_unique<Window>();
+    window->x11 = x11_;
     if (foreign) {
       // Another program owns the window: it is neither shown nor decorated here.
-      window->handle = platform::AdoptForeignWindow(
+      window->handle = x11_->AdoptForeignWindow(
           Presentation.kind == platform::Presentation::kRoot ? 0 : Presentation.hostWindow);
     } else {
       const bool sizeable = BorderStyle == bsSizeable;
@@ -196,7 +198,7 @@ void TForm::Show() {
         platform::SetFullScreen(window->handle, true, {rect.x, rect.y, rect.w, rect.h}, {});
     }
     platform::WatchCovering(window->handle);
-    if (foreign && platform::IsRootWindow(window->handle)) platform::WatchMonitors(window->handle);
+    if (foreign && platform::IsRootWindow(window->handle)) x11_->WatchMonitors(window->handle);
     window->keys = platform::KeyRule(Presentation.kind);
     window_ = std::move(window);
     AttachSurface();
@@ -228,7 +230,7 @@ void TForm::CheckSeen() {
   Window& window = *window_;
   const Uint32 flags = SDL_GetWindowFlags(window.handle);
   bool seen = (flags & SDL_WINDOW_SHOWN) != 0 && (flags & SDL_WINDOW_MINIMIZED) == 0 &&
-              !platform::FullyCovered(window.handle);
+              !x11_->FullyCovered(window.handle);
   // Monitors send no news when they go off or on: asked at most once a
   // second, and only when nothing else hides the window.
   const auto now = std::chrono::steady_clock::now();
@@ -251,14 +253,14 @@ void TForm::FollowMonitors() {
   // --setmonitor) may come without a word, so they are asked after at most
   // a second.
   const auto now = std::chrono::steady_clock::now();
-  if (!platform::MonitorsChanged() && now - window_->monitorsChecked < std::chrono::seconds(1)) return;
+  if (!x11_->MonitorsChanged() && now - window_->monitorsChecked < std::chrono::seconds(1)) return;
   window_->monitorsChecked = now;
   if (platform::Monitors(window_->handle) != window_->monitors) AttachSurface();
 }
 
 void TForm::FollowState() {
   if (window_ == nullptr || Presentation.kind != platform::Presentation::kWindow ||
-      !platform::StateChanged(window_->handle))
+      !x11_->StateChanged(window_->handle))
     return;
   const drawing::Size windowed{ClientWidth * WindowScale(), ClientHeight * WindowScale()};
   const bool fullScreen = platform::InFullScreenState(window_->handle);

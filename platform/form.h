@@ -23,6 +23,10 @@ union SDL_Event;
 struct SDL_Window;
 
 namespace platform {
+class X11Connection;
+}
+
+namespace platform {
 
 // One part of the window with a view of its own: the whole window, or one
 // monitor of the root window.
@@ -138,6 +142,7 @@ class TForm : public TComponent {
   std::uint64_t PaintedVersion() const;
 
   TCanvas canvas_;
-  std::function<void()> onClose_;  // set by the application for its main form
+  std::function<void()> onClose_;           // set by the application for its main form
+  platform::X11Connection* x11_ = nullptr;  // the application's, set before it shows the form
   std::unique_ptr<Window> window_;
 };
