@@ -38,10 +38,7 @@ TfMain::TfMain(TComponent* Owner, const app::WindowOptions& options)
 
   // A screen, a monitor or another program's window is filled around the
   // picture; the window itself shows its client area of the 800 x 533 scene.
-  OnLayout = [this](drawing::Size area) {
-    return scene::LayoutForRegion(area, {pictureBitmap->width(), pictureBitmap->height()}, {ClientWidth, ClientHeight})
-        .placement;
-  };
+  OnLayout = [this](drawing::Size area) { return LayoutOf(area).placement; };
   OnResize = [this](TObject* Sender) { FormResize(Sender); };
   OnHide = [this](TObject* Sender) { FormHide(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
@@ -68,14 +65,17 @@ void AdvanceUnseen(Rain& scene, int frames) {
   for (int i = 0; i < frames; ++i) scene.NextFrame(&nowhere, pictureBitmap);
 }
 
-std::optional<Rain> SceneForView(const platform::View& view, const Rain* current, drawing::Size windowView,
-                                 bool lightning, bool steady) {
-  Rain wanted;  // the window's own scene
-  if (view.fills) {
-    const scene::Layout layout = scene::LayoutForRegion({view.area.width, view.area.height},
-                                                        {pictureBitmap->width(), pictureBitmap->height()}, windowView);
-    wanted = Rain(layout.scene, layout.pictureAt);
-  }
+const scene::Layout& TfMain::LayoutOf(drawing::Size area) {
+  const auto known = std::ranges::find(layouts_, area, &std::pair<drawing::Size, scene::Layout>::first);
+  if (known != layouts_.end()) return known->second;
+  return layouts_
+      .emplace_back(area, scene::LayoutForRegion(area, {pictureBitmap->width(), pictureBitmap->height()},
+                                                 {ClientWidth, ClientHeight}))
+      .second;
+}
+
+std::optional<Rain> SceneForView(const scene::Layout* layout, const Rain* current, bool lightning, bool steady) {
+  Rain wanted = layout != nullptr ? Rain(layout->scene, layout->pictureAt) : Rain();
   if (current != nullptr && wanted.size() == current->size() && wanted.pictureAt() == current->pictureAt())
     return std::nullopt;
   wanted.lightning = lightning;
@@ -87,7 +87,8 @@ void TfMain::FormResize(TObject*) { FitScenes(Views()); }
 
 void TfMain::FitScenes(const std::vector<platform::View>& views) {
   const auto sceneFor = [&](const platform::View& view, const Rain* current) {
-    return SceneForView(view, current, {ClientWidth, ClientHeight}, lightning_, laidOut_);
+    const scene::Layout* layout = view.fills ? &LayoutOf({view.area.width, view.area.height}) : nullptr;
+    return SceneForView(layout, current, lightning_, laidOut_);
   };
   if (!views.empty())
     if (auto scene = sceneFor(views[0], rain)) *rain = std::move(*scene);
@@ -102,6 +103,7 @@ void TfMain::FitScenes(const std::vector<platform::View>& views) {
     canvas = views[i].canvas;
   }
   laidOut_ = true;
+  layouts_.clear();  // the areas' sizes change only with the next layout
 }
 
 // One frame per timer event, painted straight onto the window's canvas (the

@@ -11,6 +11,7 @@
 #include "drawing/canvas.h"
 #include "platform/form.h"
 #include "platform/timer.h"
+#include "scene/frame_setup.h"
 #include "scene/rain.h"
 
 class TfMain : public TForm {
@@ -46,17 +47,20 @@ class TfMain : public TForm {
 
  private:
   std::vector<std::pair<Rain, TCanvas*>> moreScenes_;
+  // The layout of each area size, as OnLayout made it, for the scenes:
+  // computed once per area.
+  const scene::Layout& LayoutOf(drawing::Size area);
+  std::vector<std::pair<drawing::Size, scene::Layout>> layouts_;
   bool lightning_;
   bool laidOut_ = false;
   std::optional<std::chrono::steady_clock::time_point> hiddenSince_;
 };
 
-// The scene `view` shows: for a view that fills its area, one laid out
-// around the picture, else the window's own 800 x 533 scene.  Nothing when
-// `current` already is that scene.  A new scene gets `lightning` and, when
-// `steady`, is brought to a steady rain at once.
-std::optional<Rain> SceneForView(const platform::View& view, const Rain* current, drawing::Size windowView,
-                                 bool lightning, bool steady);
+// The scene a view shows: for a view that fills its area, the one `layout`
+// lays out around the picture, else (null) the window's own 800 x 533
+// scene.  Nothing when `current` already is that scene.  A new scene gets
+// `lightning` and, when `steady`, is brought to a steady rain at once.
+std::optional<Rain> SceneForView(const scene::Layout* layout, const Rain* current, bool lightning, bool steady);
 
 // Advances `scene` by `frames` without painting anything.
 void AdvanceUnseen(Rain& scene, int frames);

@@ -150,29 +150,28 @@ TEST_F(MadeWindowTest, UnseenStopsTheTimerAndSeenAgainMakesUpTheMissedTicksAndPa
 
 TEST_F(MadeWindowTest, AViewGetsASceneOfItsOwnLitAsAskedAndSteadyOnceTheWindowShowed) {
   Make({});
-  const drawing::Size client{784, 495};
-  const platform::View screen{{0, 0, 1920, 1080}, true, {}, nullptr};
-  const platform::View own{{0, 0, 784, 495}, false, {}, nullptr};
+  const scene::Layout screen =
+      scene::LayoutForRegion({1920, 1080}, {pictureBitmap->width(), pictureBitmap->height()}, {784, 495});
   struct Row {
     const char* name;
-    platform::View view;
+    const scene::Layout* layout;  // null: the window's own view
     bool lightning, steady;
   };
   const Row rows[] = {
-      {"filled screen, first layout", screen, false, false},
-      {"filled screen, after showing", screen, true, true},
-      {"filled screen without lightning, after showing", screen, false, true},
-      {"the window's own view", own, true, false},
+      {"filled screen, first layout", &screen, false, false},
+      {"filled screen, after showing", &screen, true, true},
+      {"filled screen without lightning, after showing", &screen, false, true},
+      {"the window's own view", nullptr, true, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const std::optional<Rain> scene = SceneForView(row.view, nullptr, client, row.lightning, row.steady);
+    const std::optional<Rain> scene = SceneForView(row.layout, nullptr, row.lightning, row.steady);
     ASSERT_TRUE(scene.has_value());
-    EXPECT_EQ(scene->size().width > 800, row.view.fills);
+    EXPECT_EQ(scene->size(), (row.layout != nullptr ? screen.scene : drawing::Size{800, 533}));
     EXPECT_EQ(scene->lightning, row.lightning);
     EXPECT_EQ(!scene->drops.empty(), row.steady) << "a steady rain, or an empty sky";
     EXPECT_EQ(!scene->farDrops.empty(), row.steady);
-    EXPECT_FALSE(SceneForView(row.view, &*scene, client, row.lightning, row.steady).has_value())
+    EXPECT_FALSE(SceneForView(row.layout, &*scene, row.lightning, row.steady).has_value())
         << "a view of the same size keeps its scene";
   }
 }
