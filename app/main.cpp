@@ -1,11 +1,14 @@
 #include "app/main.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <optional>
 
-#include "app/frame_setup.h"
+#include "app/screen.h"
 #include "imaging/resources.h"
+#include "platform/application.h"
+#include "scene/frame_setup.h"
 #include "scene/random.h"
 
 // Created before the program entry runs; like the scene they live until the
@@ -17,23 +20,25 @@ TfMain* fMain = nullptr;
 
 void Randomize() { scene::SeedRandom(static_cast<std::uint32_t>(std::time(nullptr))); }
 
-TfMain::TfMain(TComponent* Owner)
+TfMain::TfMain(TComponent* Owner, const app::WindowOptions& options)
     : TForm(Owner, "TfMain",
             {{"FormClick", [this](TObject* Sender) { FormClick(Sender); }},
-             {"Timer1Timer", [this](TObject* Sender) { Timer1Timer(Sender); }}}) {
+             {"Timer1Timer", [this](TObject* Sender) { Timer1Timer(Sender); }}}),
+      lightning_(options.lightning) {
   Randomize();
   rain = new Rain;
-  DoubleBuffered = true;
-  app::PrepareFrameAndPicture(*frameBitmap, *pictureBitmap,
-                              [](TBitmap& picture) { LoadFromResourceName(&picture, HInstance, "Princess"); });
+  rain->lightning = lightning_;
+  scene::PrepareFrameAndPicture(*frameBitmap, *pictureBitmap,
+                                [](TBitmap& picture) { LoadFromResourceName(&picture, HInstance, "Princess"); });
+  const app::ScreenChoice choice =
+      app::ChoosePresentation(options.screen, options.gdkScale, options.screensaverWindow,
+                              [] { return Application->Desktop(); }, ClientWidth, ClientHeight);
+  if (!choice.note.empty()) std::fprintf(stderr, "rainstorm: %s\n", choice.note.c_str());
+  Presentation = choice.presentation;
 
   // A screen, a monitor or another program's window is filled around the
   // picture; the window itself shows its client area of the 800 x 533 scene.
-  OnLayout = [this](drawing::Size area) {
-    const app::RegionLayout layout =
-        app::LayoutForRegion(area, {pictureBitmap->width(), pictureBitmap->height()}, {ClientWidth, ClientHeight});
-    return platform::ViewLayout{layout.view, layout.box};
-  };
+  OnLayout = [this](drawing::Size area) { return LayoutOf(area).placement; };
   OnResize = [this](TObject* Sender) { FormResize(Sender); };
   OnHide = [this](TObject* Sender) { FormHide(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
@@ -60,22 +65,30 @@ void AdvanceUnseen(Rain& scene, int frames) {
   for (int i = 0; i < frames; ++i) scene.NextFrame(&nowhere, pictureBitmap);
 }
 
-void TfMain::FormResize(TObject*) {
-  const std::vector<platform::FormView> views = Views();
-  // The scene a view wants, unless `current` already is it.
-  const auto sceneFor = [&](const platform::FormView& view, const Rain* current) -> std::optional<Rain> {
-    Rain wanted;  // the window's own scene
-    if (view.fills) {
-      const app::RegionLayout layout = app::LayoutForRegion({view.area.width, view.area.height},
-                                                            {pictureBitmap->width(), pictureBitmap->height()},
-                                                            {ClientWidth, ClientHeight});
-      wanted = Rain(layout.scene, layout.pictureAt);
-    }
-    if (current != nullptr && wanted.size() == current->size() && wanted.pictureAt() == current->pictureAt())
-      return std::nullopt;
-    wanted.lightning = rain->lightning;
-    if (laidOut_) AdvanceUnseen(wanted, kSteadyFrames);
-    return wanted;
+const scene::Layout& TfMain::LayoutOf(drawing::Size area) {
+  const auto known = std::ranges::find(layouts_, area, &std::pair<drawing::Size, scene::Layout>::first);
+  if (known != layouts_.end()) return known->second;
+  return layouts_
+      .emplace_back(area, scene::LayoutForRegion(area, {pictureBitmap->width(), pictureBitmap->height()},
+                                                 {ClientWidth, ClientHeight}))
+      .second;
+}
+
+std::optional<Rain> SceneForView(const scene::Layout* layout, const Rain* current, bool lightning, bool steady) {
+  Rain wanted = layout != nullptr ? Rain(layout->scene, layout->pictureAt) : Rain();
+  if (current != nullptr && wanted.size() == current->size() && wanted.pictureAt() == current->pictureAt())
+    return std::nullopt;
+  wanted.lightning = lightning;
+  if (steady) AdvanceUnseen(wanted, TfMain::kSteadyFrames);
+  return wanted;
+}
+
+void TfMain::FormResize(TObject*) { FitScenes(Views()); }
+
+void TfMain::FitScenes(const std::vector<platform::View>& views) {
+  const auto sceneFor = [&](const platform::View& view, const Rain* current) {
+    const scene::Layout* layout = view.fills ? &LayoutOf({view.area.width, view.area.height}) : nullptr;
+    return SceneForView(layout, current, lightning_, laidOut_);
   };
   if (!views.empty())
     if (auto scene = sceneFor(views[0], rain)) *rain = std::move(*scene);
@@ -90,6 +103,7 @@ void TfMain::FormResize(TObject*) {
     canvas = views[i].canvas;
   }
   laidOut_ = true;
+  layouts_.clear();  // the areas' sizes change only with the next layout
 }
 
 // One frame per timer event, painted straight onto the window's canvas (the
