@@ -1,12 +1,10 @@
 #include "app/entry.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <new>
 
 #include "app/main.h"
-#include "app/screen.h"
 #include "platform/application.h"
 
 namespace app {
@@ -51,33 +49,37 @@ std::string Environment(const char* name) {
 
 }  // namespace
 
+WindowOptions WindowOptionsOf(const CommandLine& options) {
+  // A screensaver's settings preview never plays: the screensaver itself
+  // may already.
+  const bool preview = options.screen.root && options.screen.windowId;
+  SoundOptions sound = options.sound;
+  sound.on = sound.on && !preview;
+  return {.screen = options.screen,
+          .lightning = options.lightning,
+          .gdkScale = Environment("GDK_SCALE"),
+          .screensaverWindow = Environment("XSCREENSAVER_WINDOW"),
+          .sound = sound};
+}
+
 int ProgramEntry(const CommandLine& options) {
   const int status = GuardedEntry({[] {
                                      Application->Initialize();
                                      RequireScreen();
                                    },
                                    [&] {
-                                     Application->CreateForm(&fMain);
-                                     rain->lightning = options.lightning;
-                                     const ScreenChoice choice = ChoosePresentation(
-                                         options.screen, Environment("GDK_SCALE"), Environment("XSCREENSAVER_WINDOW"),
-                                         [] { return Application->Desktop(); }, fMain->ClientWidth,
-                                         fMain->ClientHeight);
-                                     if (!choice.note.empty()) std::fprintf(stderr, "rainstorm: %s\n", choice.note.c_str());
-                                     fMain->Presentation = choice.presentation;
-                                     // A screensaver's settings preview
-                                     // never plays: the screensaver itself
-                                     // may already.
-                                     const bool preview = options.screen.root && options.screen.windowId;
-                                     if (!preview) fMain->PlaySound(options.sound, options.lightning);
+                                     Application->CreateForm(&fMain, WindowOptionsOf(options));
                                    },
                                    [] { Application->Run(); }},
-                                  [](const Exception& exception) {
+                                  [&](const Exception& exception) {
                                     // Asked to end, the program ends; what
                                     // went wrong meanwhile no longer matters
                                     // (a screensaver takes its window away
                                     // and ends the program together).
-                                    if (!Application->EndRequested()) Application->ShowException(&exception);
+                                    // A guest is known from the options,
+                                    // also when its window is not.
+                                    const bool guest = options.screen.root || options.screen.windowId;
+                                    if (!Application->EndRequested()) Application->ShowException(&exception, guest);
                                   });
   // The windows and the display go here, where the display is known to be
   // alive: had it gone, the process would have ended already.

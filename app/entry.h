@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/command_line.h"
+#include "app/options.h"
 #include "drawing/exception.h"
 
 namespace app {
@@ -21,6 +22,10 @@ struct EntrySteps {
 // not reported as success; any other exception is shown as an Exception with
 // its own text (what()) where it has one, else with the empty message.
 int GuardedEntry(const EntrySteps& steps, const std::function<void(const Exception&)>& show);
+
+// The options the main window is made with: those of the command line and
+// what GDK_SCALE and XSCREENSAVER_WINDOW say.
+WindowOptions WindowOptionsOf(const CommandLine& options);
 
 // The entry of the real program, over the global Application: shows the
 // main window where `options` ask.

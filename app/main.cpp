@@ -6,9 +6,11 @@
 #include <optional>
 #include <random>
 
-#include "app/frame_setup.h"
+#include "app/screen.h"
 #include "imaging/resources.h"
+#include "platform/application.h"
 #include "platform/audio/sound_player.h"
+#include "scene/frame_setup.h"
 #include "scene/random.h"
 #include "sound/events.h"
 
@@ -21,41 +23,52 @@ TfMain* fMain = nullptr;
 
 void Randomize() { scene::SeedRandom(static_cast<std::uint32_t>(std::time(nullptr))); }
 
-TfMain::TfMain(TComponent* Owner)
+namespace {
+
+// The rain's sound as `options` ask, unless another copy of the program
+// already plays it or there is no device (one line on stderr says so).
+// Thunder needs lightning.
+std::unique_ptr<platform::SoundPlayer> StartSound(const app::SoundOptions& options, bool lightning) {
+  if (!options.on) return nullptr;
+  // The sound's own random source, never the scene's: the frames stay the
+  // same with sound or without.
+  const std::uint64_t seed = std::random_device{}() ^ static_cast<std::uint64_t>(std::time(nullptr)) << 32;
+  auto player = std::make_unique<platform::SoundPlayer>(
+      sound::Settings{options.volume, options.thunder && lightning}, seed,
+      [](const std::string& reason) { std::fprintf(stderr, "rainstorm: no sound: %s\n", reason.c_str()); });
+  return player->Start() ? std::move(player) : nullptr;
+}
+
+}  // namespace
+
+TfMain::TfMain(TComponent* Owner, const app::WindowOptions& options)
     : TForm(Owner, "TfMain",
             {{"FormClick", [this](TObject* Sender) { FormClick(Sender); }},
-             {"Timer1Timer", [this](TObject* Sender) { Timer1Timer(Sender); }}}) {
+             {"Timer1Timer", [this](TObject* Sender) { Timer1Timer(Sender); }}}),
+      lightning_(options.lightning) {
   Randomize();
   rain = new Rain;
-  DoubleBuffered = true;
-  app::PrepareFrameAndPicture(*frameBitmap, *pictureBitmap,
-                              [](TBitmap& picture) { LoadFromResourceName(&picture, HInstance, "Princess"); });
+  rain->lightning = lightning_;
+  scene::PrepareFrameAndPicture(*frameBitmap, *pictureBitmap,
+                                [](TBitmap& picture) { LoadFromResourceName(&picture, HInstance, "Princess"); });
+  const app::ScreenChoice choice =
+      app::ChoosePresentation(options.screen, options.gdkScale, options.screensaverWindow,
+                              [] { return Application->Desktop(); }, ClientWidth, ClientHeight);
+  if (!choice.note.empty()) std::fprintf(stderr, "rainstorm: %s\n", choice.note.c_str());
+  Presentation = choice.presentation;
 
   // A screen, a monitor or another program's window is filled around the
   // picture; the window itself shows its client area of the 800 x 533 scene.
-  OnLayout = [this](drawing::Size area) {
-    const app::RegionLayout layout =
-        app::LayoutForRegion(area, {pictureBitmap->width(), pictureBitmap->height()}, {ClientWidth, ClientHeight});
-    return platform::ViewLayout{layout.view, layout.box};
-  };
+  OnLayout = [this](drawing::Size area) { return LayoutOf(area).placement; };
   OnResize = [this](TObject* Sender) { FormResize(Sender); };
   OnHide = [this](TObject* Sender) { FormHide(Sender); };
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
-  OnKeyPress = [this](char key) { FormKeyPress(key); };
+  OnKeyPress = [this](platform::Key key) { FormKeyPress(key); };
+  sound_ = StartSound(options.sound, options.lightning);
 }
 
 TfMain::~TfMain() = default;
 
-void TfMain::PlaySound(const app::SoundOptions& options, bool lightning) {
-  if (!options.on) return;
-  // The sound's own random source, never the scene's: the frames stay the
-  // same with sound or without.
-  const std::uint64_t seed = std::random_device{}() ^ static_cast<std::uint64_t>(std::time(nullptr)) << 32;
-  sound_ = std::make_unique<platform::SoundPlayer>(
-      sound::Settings{options.volume, options.thunder && lightning}, seed,
-      [](const std::string& reason) { std::fprintf(stderr, "rainstorm: no sound: %s\n", reason.c_str()); });
-  if (!sound_->Start()) sound_.reset();
-}
 
 void TfMain::FormHide(TObject*) {
   Timer1->SetEnabled(false);
@@ -78,22 +91,30 @@ void AdvanceUnseen(Rain& scene, int frames) {
   for (int i = 0; i < frames; ++i) scene.NextFrame(&nowhere, pictureBitmap);
 }
 
-void TfMain::FormResize(TObject*) {
-  const std::vector<platform::FormView> views = Views();
-  // The scene a view wants, unless `current` already is it.
-  const auto sceneFor = [&](const platform::FormView& view, const Rain* current) -> std::optional<Rain> {
-    Rain wanted;  // the window's own scene
-    if (view.fills) {
-      const app::RegionLayout layout = app::LayoutForRegion({view.area.width, view.area.height},
-                                                            {pictureBitmap->width(), pictureBitmap->height()},
-                                                            {ClientWidth, ClientHeight});
-      wanted = Rain(layout.scene, layout.pictureAt);
-    }
-    if (current != nullptr && wanted.size() == current->size() && wanted.pictureAt() == current->pictureAt())
-      return std::nullopt;
-    wanted.lightning = rain->lightning;
-    if (laidOut_) AdvanceUnseen(wanted, kSteadyFrames);
-    return wanted;
+const scene::Layout& TfMain::LayoutOf(drawing::Size area) {
+  const auto known = std::ranges::find(layouts_, area, &std::pair<drawing::Size, scene::Layout>::first);
+  if (known != layouts_.end()) return known->second;
+  return layouts_
+      .emplace_back(area, scene::LayoutForRegion(area, {pictureBitmap->width(), pictureBitmap->height()},
+                                                 {ClientWidth, ClientHeight}))
+      .second;
+}
+
+std::optional<Rain> SceneForView(const scene::Layout* layout, const Rain* current, bool lightning, bool steady) {
+  Rain wanted = layout != nullptr ? Rain(layout->scene, layout->pictureAt) : Rain();
+  if (current != nullptr && wanted.size() == current->size() && wanted.pictureAt() == current->pictureAt())
+    return std::nullopt;
+  wanted.lightning = lightning;
+  if (steady) AdvanceUnseen(wanted, TfMain::kSteadyFrames);
+  return wanted;
+}
+
+void TfMain::FormResize(TObject*) { FitScenes(Views()); }
+
+void TfMain::FitScenes(const std::vector<platform::View>& views) {
+  const auto sceneFor = [&](const platform::View& view, const Rain* current) {
+    const scene::Layout* layout = view.fills ? &LayoutOf({view.area.width, view.area.height}) : nullptr;
+    return SceneForView(layout, current, lightning_, laidOut_);
   };
   if (!views.empty())
     if (auto scene = sceneFor(views[0], rain)) *rain = std::move(*scene);
@@ -108,6 +129,7 @@ void TfMain::FormResize(TObject*) {
     canvas = views[i].canvas;
   }
   laidOut_ = true;
+  layouts_.clear();  // the areas' sizes change only with the next layout
 }
 
 // One frame per timer event, painted straight onto the window's canvas (the
@@ -127,11 +149,11 @@ void TfMain::Timer1Timer(TObject*) {
   sound_->Post(events);
 }
 
-void TfMain::FormKeyPress(char key) {
+void TfMain::FormKeyPress(platform::Key key) {
   if (!sound_) return;
-  if (key == 'm') sound_->ToggleMute();
-  if (key == '+') sound_->ChangeVolume(10);
-  if (key == '-') sound_->ChangeVolume(-10);
+  if (key == platform::Key::kM) sound_->ToggleMute();
+  if (key == platform::Key::kPlus) sound_->ChangeVolume(10);
+  if (key == platform::Key::kMinus) sound_->ChangeVolume(-10);
 }
 
 // A click is accepted and changes nothing.

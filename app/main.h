@@ -8,10 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/command_line.h"
+#include "app/options.h"
 #include "drawing/canvas.h"
 #include "platform/form.h"
 #include "platform/timer.h"
+#include "scene/frame_setup.h"
 #include "scene/rain.h"
 
 namespace platform {
@@ -20,14 +21,12 @@ class SoundPlayer;
 
 class TfMain : public TForm {
  public:
-  explicit TfMain(TComponent* Owner);
+  // Shown where `options` ask (a line on stderr when that is not quite
+  // what was asked for), each scene lit by lightning or not as they say.
+  // Throws Exception when the environment names no window to draw in.
+  explicit TfMain(TComponent* Owner, const app::WindowOptions& options = {});
   // Fades the sound out, if it plays.
   ~TfMain() override;
-
-  // Plays the rain's sound as `options` ask, unless another copy of the
-  // program already does or there is no device (one line on stderr says
-  // so).  Thunder needs lightning.
-  void PlaySound(const app::SoundOptions& options, bool lightning);
 
   // Created by the window description.
   TTimer* const Timer1 = Component<TTimer>("Timer1");
@@ -35,11 +34,15 @@ class TfMain : public TForm {
   void Timer1Timer(TObject* Sender);
   void FormClick(TObject* Sender);
   // M mutes and unmutes the sound, + and - change its volume by 10.
-  void FormKeyPress(char key);
-  // The views changed: each gets a scene of its own size, the first being
-  // `rain`.  A scene that changes once the window showed is brought to a
-  // steady rain at once instead of starting from an empty sky.
+  void FormKeyPress(platform::Key key);
+  // The views changed: FitScenes for them.
   void FormResize(TObject* Sender);
+  // Each view gets a scene of its own size, the first being `rain`.  A
+  // scene that changes once the views were first laid out is brought to a
+  // steady rain at once instead of starting from an empty sky.
+  void FitScenes(const std::vector<platform::View>& views);
+  // The scenes of the views after the first, each with the canvas it paints.
+  const std::vector<std::pair<Rain, TCanvas*>>& MoreScenes() const { return moreScenes_; }
   // Nobody can see the window: no frame is painted and the timer stops.
   void FormHide(TObject* Sender);
   // Seen again: the scenes are advanced, unpainted, by the ticks they
@@ -52,12 +55,22 @@ class TfMain : public TForm {
   static constexpr int kSteadyFrames = 256;
 
  private:
-  // The scenes of the views after the first, each with the canvas it paints.
   std::vector<std::pair<Rain, TCanvas*>> moreScenes_;
+  // The layout of each area size, as OnLayout made it, for the scenes:
+  // computed once per area.
+  const scene::Layout& LayoutOf(drawing::Size area);
+  std::vector<std::pair<drawing::Size, scene::Layout>> layouts_;
+  bool lightning_;
   bool laidOut_ = false;
   std::optional<std::chrono::steady_clock::time_point> hiddenSince_;
   std::unique_ptr<platform::SoundPlayer> sound_;
 };
+
+// The scene a view shows: for a view that fills its area, the one `layout`
+// lays out around the picture, else (null) the window's own 800 x 533
+// scene.  Nothing when `current` already is that scene.  A new scene gets
+// `lightning` and, when `steady`, is brought to a steady rain at once.
+std::optional<Rain> SceneForView(const scene::Layout* layout, const Rain* current, bool lightning, bool steady);
 
 // Advances `scene` by `frames` without painting anything.
 void AdvanceUnseen(Rain& scene, int frames);

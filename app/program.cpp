@@ -3,10 +3,10 @@
 
 #include "app/command_line.h"
 #include "app/entry.h"
-#include "app/standard_descriptors.h"
+#include "imaging/standard_descriptors.h"
 
 int main(int argc, char** argv) {
-  if (!app::HoldStandardDescriptors()) return 1;
+  if (!imaging::HoldStandardDescriptors()) return 1;
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   return app::RunCommandLine(args, app::ProgramEntry);
 }

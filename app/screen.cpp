@@ -48,12 +48,12 @@ ScreenChoice ChoosePresentation(const ScreenOptions& options, std::string_view g
                                 int viewHeight) {
   using platform::Presentation;
   const auto only = [](Presentation presentation) { return ScreenChoice{presentation, {}}; };
-  if (options.windowId) return only({.kind = Presentation::kForeignWindow, .foreignWindow = *options.windowId});
+  if (options.windowId) return only({.kind = Presentation::kHostWindow, .hostWindow = *options.windowId});
   if (options.root) {
-    if (screensaverWindow.empty()) return only({.kind = Presentation::kForeignWindow, .foreignWindow = 0});
+    if (screensaverWindow.empty()) return only({.kind = Presentation::kRoot});
     const auto id = ParseWindowId(screensaverWindow);
     if (!id) throw Exception("XSCREENSAVER_WINDOW is not a window id: " + Quoted(screensaverWindow));
-    return only({.kind = Presentation::kForeignWindow, .foreignWindow = *id});
+    return only({.kind = Presentation::kHostWindow, .hostWindow = *id});
   }
   if (options.fullScreen) return only({.kind = Presentation::kFullScreen});
   const platform::DesktopScreen screen = desktop();

@@ -32,7 +32,7 @@ struct ScreenChoice {
 
 // How a view of viewWidth x viewHeight is shown: in the window --window-id
 // names (even with --root); for --root in the window XSCREENSAVER_WINDOW
-// (`screensaverWindow`) names, or the root window (id 0) when that is empty;
+// (`screensaverWindow`) names, or the root window when that is empty;
 // full screen; or in a window at the scale --scale gives, lowered with a
 // note when it does not fit, else at DesktopWindowScale's for what `desktop`
 // says (asked only for a window, since asking costs a connection to the

@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/frame_setup.h"
+#include "scene/frame_setup.h"
 #include "bench/sdl_frames.h"
 #include "drawing/canvas.h"
 #include "drawing/scale.h"
@@ -313,7 +313,7 @@ bool HasFlag(const std::vector<char*>& args, const char* prefix) {
 
 // The picture is the program's own unless --picture=FILE names another.
 void Prepare(Bench& b, const std::string& picturePath) {
-  app::PrepareFrameAndPicture(b.frame, b.picture, [&picturePath](TBitmap& picture) {
+  scene::PrepareFrameAndPicture(b.frame, b.picture, [&picturePath](TBitmap& picture) {
     if (picturePath.empty()) {
       LoadFromResourceName(&picture, HInstance, "Princess");
     } else {
@@ -326,8 +326,8 @@ void Prepare(Bench& b, const std::string& picturePath) {
     MoveReferenceScene();
   }
   for (FilledScene& f : b.filled) {
-    const app::RegionLayout layout =
-        app::LayoutForRegion(f.region, {b.picture.width(), b.picture.height()}, {kWindowWidth, kWindowHeight});
+    const scene::Layout layout =
+        scene::LayoutForRegion(f.region, {b.picture.width(), b.picture.height()}, {kWindowWidth, kWindowHeight});
     f.rain = Rain(layout.scene, layout.pictureAt);
     f.frame.SetSize(layout.scene.width, layout.scene.height);
     for (int i = 0; i < kWarmUpFrames; ++i) f.rain.NextFrame(f.frame.Canvas, &b.picture);

@@ -31,6 +31,14 @@ struct Box {
   bool Contains(Point p) const { return p.x >= x && p.y >= y && p.x < x + width && p.y < y + height; }
 };
 
+// Where a view lands in an area: the view is painted at its own size and
+// shown scaled to the box; the area cuts what reaches past it.
+struct Placement {
+  Size view;
+  Box box;
+  friend bool operator==(const Placement&, const Placement&) = default;
+};
+
 // The pixels both boxes hold; an empty box when they share none.
 inline Box Intersection(const Box& a, const Box& b) {
   const int left = std::max(a.x, b.x), top = std::max(a.y, b.y);

@@ -16,7 +16,7 @@
 #include <cstdlib>
 
 #include "platform/timer.h"
-#include "platform/x11.h"
+#include "platform/x11/x11.h"
 
 namespace {
 
@@ -91,10 +91,10 @@ TApplication::~TApplication() { Shutdown(); }
 
 void TApplication::Shutdown() {
   // What the windows' going away makes the server say is no news now.
-  if (initialized_) platform::IgnoreXErrors();
+  if (initialized_) x11_->IgnoreErrors();
   // SDL would wait forever to see a window another program destroyed go
   // unmapped; the server frees all of ours once the process ends.
-  if (initialized_ && platform::OwnWindowDestroyed()) return;
+  if (initialized_ && x11_->OwnWindowDestroyed()) return;
   // Windows go while SDL still runs.
   TTimer::SetDelivering(false);
   DestroyComponents();
@@ -124,7 +124,7 @@ void TApplication::Initialize() {
   setenv("SDL_VIDEO_X11_WMCLASS", WindowClass.c_str(), 1);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", WindowClass.c_str(), 1);
 
-  platform::HandleXErrors(Title);
+  if (!x11_) x11_ = std::make_unique<platform::X11Connection>(Title);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     const bool chosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
     throw Exception("Cannot open a window: " + (chosen ? SdlError() : platform::WhyNoDisplay(SdlError())));
@@ -149,6 +149,7 @@ void TApplication::Run() {
   if (mainForm_ == nullptr) return;
   if (!initialized_) Initialize();
   terminated_ = false;
+  mainForm_->x11_ = x11_.get();
   mainForm_->Show();
   running_ = true;
   // Timer events are made here, on this thread, when the loop finds a timer
@@ -157,13 +158,13 @@ void TApplication::Run() {
   while (!terminated_) {
     SDL_Event event;
     while (!terminated_ && SDL_PollEvent(&event)) Dispatch(event);
-    platform::CheckXErrors();
+    x11_->CheckErrors();
     // Whoever made the window drawn in has destroyed it: nothing is left to
     // show, and ending is the normal way out of it.
-    if (terminated_ || endRequested != 0 || platform::ForeignWindowGone()) break;
+    if (terminated_ || endRequested != 0 || x11_->ForeignWindowGone()) break;
     TTimer::FireDue();
-    PresentChangedForms();
-    platform::CheckXErrors();
+    PresentIfChanged();
+    x11_->CheckErrors();
     if (!terminated_) Wait();
   }
   terminated_ = true;
@@ -179,21 +180,11 @@ void TApplication::Wait() const {
     timeout = static_cast<int>(std::clamp<long long>(wait.count(), 0, 1000));
   }
   // Monitors that are off say nothing when they come back on.
-  for (TComponent* component : Components())
-    if (auto* form = dynamic_cast<TForm*>(component); form != nullptr && form->WaitsForMonitors())
-      timeout = timeout < 0 ? 1000 : std::min(timeout, 1000);
+  if (mainForm_->WaitsForMonitors()) timeout = timeout < 0 ? 1000 : std::min(timeout, 1000);
   if (timeout == 0 || platform::WaitForDisplay(mainForm_->Handle(), wakePipe[0], timeout)) return;
   // Elsewhere SDL waits, and a signal is seen at the latest after a quarter
   // of a second.
   SDL_WaitEventTimeout(nullptr, timeout < 0 ? 250 : std::min(timeout, 250));
-}
-
-TForm* TApplication::FormOfWindow(std::uint32_t windowId) const {
-  for (TComponent* component : Components()) {
-    auto* form = dynamic_cast<TForm*>(component);
-    if (form != nullptr && form->WindowId() == windowId) return form;
-  }
-  return nullptr;
 }
 
 void TApplication::Dispatch(const SDL_Event& event) {
@@ -207,21 +198,18 @@ void TApplication::Dispatch(const SDL_Event& event) {
     case SDL_KEYUP: windowId = event.key.windowID; break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: windowId = event.button.windowID; break;
-    case SDL_SYSWMEVENT: platform::NoteXEvent(*event.syswm.msg); return;
+    case SDL_SYSWMEVENT: x11_->NoteEvent(*event.syswm.msg); return;
     default: return;
   }
-  if (TForm* form = FormOfWindow(windowId)) form->HandleEvent(event);
+  if (windowId == mainForm_->WindowId()) mainForm_->HandleEvent(event);
 }
 
-void TApplication::PresentChangedForms() {
-  for (TComponent* component : Components()) {
-    if (auto* form = dynamic_cast<TForm*>(component)) {
-      form->PlaceClientArea();
-      form->FollowState();
-      form->CheckSeen();
-      form->PresentIfChanged();
-    }
-  }
+void TApplication::PresentIfChanged() {
+  mainForm_->PlaceClientArea();
+  mainForm_->FollowState();
+  mainForm_->FollowMonitors();
+  mainForm_->CheckSeen();
+  mainForm_->PresentIfChanged();
 }
 
 platform::DesktopScreen TApplication::Desktop() const {
@@ -242,15 +230,16 @@ bool TApplication::ShowsOnScreen() const {
   return initialized_ && driver != "dummy" && driver != "evdev" && driver != "offscreen";
 }
 
-void TApplication::ShowException(const Exception* exception) {
+void TApplication::ShowException(const Exception* exception, bool guest) {
   const std::string& message = exception->Message();
   const std::string title = Title + " - error";
   // SDL would show its box over X11 whatever driver runs; under one that
   // draws nowhere, the message must not appear where the program did not.
-  // Nor does a box come once the window ran, or in another program's
-  // window: there the screen belongs to someone else, and a window that
-  // just went away leaves nobody to answer a box.
-  const bool guest = mainForm_ != nullptr && mainForm_->Presentation.kind == platform::Presentation::kForeignWindow;
-  if (!running_ && !guest && (!initialized_ || ShowsOnScreen()) && ShowBoxEndedBySignals(title, message)) return;
+  // Without a display SDL falls back to running zenity, whose own warning
+  // would take the place of our line.  Nor does a box come once the window
+  // ran, or for a guest in another program's window: there the screen
+  // belongs to someone else, and a window that just went away leaves nobody
+  // to answer a box.
+  if (!running_ && !guest && initialized_ && ShowsOnScreen() && ShowBoxEndedBySignals(title, message)) return;
   std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "drawing/exception.h"
@@ -13,6 +14,8 @@
 union SDL_Event;
 
 namespace platform {
+
+class X11Connection;
 
 // What the desktop says about the screen windows open on.
 struct DesktopScreen {
@@ -41,13 +44,17 @@ class TApplication : public TComponent {
   // end Run as a close does.
   void Initialize();
 
-  // Creates a form owned by the application and stores it in *reference; the
-  // first form created is the main form.
-  template <typename T>
-  void CreateForm(T** reference) {
-    T* form = new T(this);
+  // Creates a form owned by the application, made with `arguments` after
+  // its owner, and stores it in *reference.  The first form created is the
+  // main form, the one the loop shows and delivers events to; closing it
+  // ends Run.
+  template <typename T, typename... Arguments>
+  void CreateForm(T** reference, const Arguments&... arguments) {
+    T* form = new T(this, arguments...);
     *reference = form;
-    if (mainForm_ == nullptr) mainForm_ = form;
+    if (mainForm_ != nullptr) return;
+    mainForm_ = form;
+    static_cast<TForm*>(form)->onClose_ = [this] { Terminate(); };
   }
 
   TForm* MainForm() const { return mainForm_; }
@@ -71,11 +78,12 @@ class TApplication : public TComponent {
   bool ShowsOnScreen() const;
 
   // Shows the message in a message box titled "<Title> - error" while the
-  // program starts in a window of its own; otherwise (once it ran, in
-  // another program's window, when no box can be shown or the driver started
-  // shows nothing on a screen) prints it on stderr as one line.  SIGINT and
-  // SIGTERM end the program and the box at once.
-  void ShowException(const Exception* exception);
+  // program starts in a window of its own (`guest` false); otherwise (once
+  // it ran, for a guest in another program's window, without a display,
+  // when no box can be shown or the driver started shows nothing on a
+  // screen) prints it on stderr as one line.  SIGINT and SIGTERM end the
+  // program and the box at once.
+  void ShowException(const Exception* exception, bool guest = false);
 
   // Frees the forms and closes the display, as the destructor does; the
   // program calls it, since the global Application is never destroyed.
@@ -84,9 +92,9 @@ class TApplication : public TComponent {
  private:
   void Dispatch(const SDL_Event& event);
   void Wait() const;
-  TForm* FormOfWindow(std::uint32_t windowId) const;
-  void PresentChangedForms();
+  void PresentIfChanged();
 
+  std::unique_ptr<platform::X11Connection> x11_;  // from Initialize on
   TForm* mainForm_ = nullptr;
   bool initialized_ = false;
   bool terminated_ = false;

@@ -18,8 +18,6 @@ void TComponent::DestroyComponents() {
   while (!components_.empty()) delete components_.back();
 }
 
-bool TComponent::ReadProperty(const std::string&, const platform::PropertyValue&) { return false; }
-
 TComponent* TComponent::FindComponent(const std::string& name) const {
   for (TComponent* component : components_) {
     if (imaging::SameText(component->Name, name)) return component;

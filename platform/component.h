@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-namespace platform {
-class PropertyValue;
-}
-
 class TObject {
  public:
   TObject() = default;
@@ -36,11 +32,6 @@ class TComponent : public TObject {
   // The owned component of that name (names compare ignoring case, as the
   // window description's names do), or nullptr.
   TComponent* FindComponent(const std::string& name) const;
-
-  // Applies one property of a window description.  Returns false when the
-  // component has no property of that name; a wrong value raises Exception
-  // through `value`.
-  virtual bool ReadProperty(const std::string& name, const platform::PropertyValue& value);
 
   std::string Name;
 

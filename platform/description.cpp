@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include "drawing/exception.h"
-#include "platform/timer.h"
 
 namespace platform {
 
@@ -38,39 +37,111 @@ const Json& Member(const Json& node, const char* key, bool (Json::*is)() const n
   return *found;
 }
 
-void ReadObject(TComponent& component, std::string_view className, const Json& node,
-                std::string_view where, const PublishedHandlers& handlers) {
+// Reads the object `node` of class `className`, handing each property to
+// `read`, which returns false for a property it does not know; returns the
+// object's name.
+template <typename Read>
+std::string ReadObject(std::string_view className, const Json& node, std::string_view where,
+                       const PublishedHandlers& handlers, Read read) {
   if (!node.is_object()) FailAt(where, "expected an object, found " + Describe(node));
   for (const auto& [key, value] : node.items()) {
     if (key != "object" && key != "class" && key != "properties" && key != "components") {
       FailAt(where, "unknown key \"" + key + "\"");
     }
   }
-  component.Name = Member(node, "object", &Json::is_string, "a string", where).get<std::string>();
-  const std::string name = component.Name;
+  const std::string name = Member(node, "object", &Json::is_string, "a string", where).get<std::string>();
   if (const auto written = Member(node, "class", &Json::is_string, "a string", name).get<std::string>();
       written != className) {
     FailAt(name, "the description is of class " + written + ", not " + std::string(className));
   }
-
   if (node.contains("properties")) {
     for (const auto& [property, value] : Member(node, "properties", &Json::is_object, "an object", name).items()) {
       const PropertyValue reader(value, name + "." + property, handlers);
-      if (!component.ReadProperty(property, reader)) reader.Fail("property " + property + " does not exist");
+      if (!read(property, reader)) reader.Fail("property " + property + " does not exist");
     }
   }
+  return name;
+}
 
+// Each property reads only the values the program's descriptions use.
+bool ReadFormProperty(FormDescription& form, const std::string& name, const PropertyValue& value) {
+  constexpr int kMaxSize = 16384;
+  if (name == "Left") {
+    form.left = value.AsInteger();
+  } else if (name == "Top") {
+    form.top = value.AsInteger();
+  } else if (name == "ClientWidth") {
+    form.clientWidth = value.AsInteger(1, kMaxSize);
+  } else if (name == "ClientHeight") {
+    form.clientHeight = value.AsInteger(1, kMaxSize);
+  } else if (name == "Caption") {
+    form.caption = value.AsString();
+  } else if (name == "BorderIcons") {
+    form.borderIcons.clear();
+    for (std::size_t icon : value.AsIdentifierList({"biSystemMenu", "biMinimize"}))
+      form.borderIcons.insert(static_cast<TBorderIcon>(icon));
+  } else if (name == "BorderStyle") {
+    form.borderStyle = static_cast<TFormBorderStyle>(value.AsIdentifier({"bsSingle"}));
+  } else if (name == "Color") {
+    value.AsIdentifier({"clBlack"});
+    form.color = clBlack;
+  } else if (name == "OnClick") {
+    form.onClick = value.AsHandler();
+  } else if (name == "Font.Charset") {
+    value.AsIdentifier({"DEFAULT_CHARSET"});
+  } else if (name == "Font.Color") {
+    value.AsIdentifier({"clWindowText"});
+  } else if (name == "Font.Height" || name == "TextHeight") {
+    value.AsInteger();
+  } else if (name == "Font.Name") {
+    value.AsString();
+  } else if (name == "Font.Style") {
+    value.AsIdentifierList({});  // no style at all
+  } else if (name == "OldCreateOrder") {
+    value.AsBoolean();
+  } else if (name == "PixelsPerInch") {
+    value.AsInteger(1, 10000);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ReadTimerProperty(TimerDescription& timer, const std::string& name, const PropertyValue& value) {
+  if (name == "Interval") {
+    timer.interval = static_cast<unsigned>(value.AsInteger(0, std::numeric_limits<int>::max()));
+  } else if (name == "OnTimer") {
+    timer.onTimer = value.AsHandler();
+  } else if (name == "Left" || name == "Top") {
+    value.AsInteger();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+FormDescription ReadForm(std::string_view className, const Json& node, std::string_view where,
+                         const PublishedHandlers& handlers) {
+  FormDescription form;
+  form.name = ReadObject(className, node, where, handlers, [&](const std::string& name, const PropertyValue& value) {
+    return ReadFormProperty(form, name, value);
+  });
   if (node.contains("components")) {
-    const std::string childWhere = name + ".components";
-    for (const Json& child : Member(node, "components", &Json::is_array, "a list", name)) {
+    const std::string childWhere = form.name + ".components";
+    for (const Json& child : Member(node, "components", &Json::is_array, "a list", form.name)) {
       if (!child.is_object()) FailAt(childWhere, "expected an object, found " + Describe(child));
       // A form owns nothing but its timer.
       const auto childClass = Member(child, "class", &Json::is_string, "a string", childWhere).get<std::string>();
       if (childClass != "TTimer") FailAt(childWhere, "unknown component class " + childClass);
-      // Owned by `component` from here on, so a later failure frees it.
-      ReadObject(*new TTimer(&component), childClass, child, childWhere, handlers);
+      TimerDescription timer;
+      timer.name = ReadObject(childClass, child, childWhere, handlers, [&](const std::string& name,
+                                                                          const PropertyValue& value) {
+        return ReadTimerProperty(timer, name, value);
+      });
+      form.timers.push_back(std::move(timer));
     }
   }
+  return form;
 }
 
 }  // namespace
@@ -126,15 +197,15 @@ void PropertyValue::WrongType(std::string_view expected) const {
   Fail("expected " + std::string(expected) + ", found " + Describe(json_));
 }
 
-void ReadDescription(TComponent& root, std::string_view className, std::string_view text,
-                     std::string_view source, const PublishedHandlers& handlers) {
+FormDescription ReadDescription(std::string_view className, std::string_view text, std::string_view source,
+                                const PublishedHandlers& handlers) {
   Json description;
   try {
     description = Json::parse(text);
   } catch (const Json::parse_error& error) {
     FailAt(source, error.what());
   }
-  ReadObject(root, className, description, source, handlers);
+  return ReadForm(className, description, source, handlers);
 }
 
 }  // namespace platform

@@ -4,10 +4,11 @@
 //   {"object": "fMain", "class": "TfMain", "properties": {"Left": 250, "OnClick": "FormClick"},
 //    "components": [{"object": "Timer1", "class": "TTimer", "properties": {"Interval": 1}}]}
 //
-// Properties apply in the order written.  Each component reads only the
-// properties and values the program's descriptions use; an event property
-// names a handler the form publishes.  Any other text raises Exception naming
-// the offender: "Error reading fMain.Left: expected an integer, found a string".
+// It is read once into plain values, properties in the order written.  Only
+// the properties and values the program's descriptions use are accepted; an
+// event property names a handler the form publishes.  Any other text raises
+// Exception naming the first offender: "Error reading fMain.Left: expected an
+// integer, found a string".
 
 #pragma once
 
@@ -15,14 +16,46 @@
 #include <cstddef>
 #include <initializer_list>
 #include <nlohmann/json_fwd.hpp>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "drawing/canvas.h"
 #include "platform/component.h"
 
+// The values of the form's properties that window descriptions use.  A
+// system colour carries its index in the top byte; the window paints it with
+// a fixed shade.
+constexpr TColor clBtnFace = 0xFF00000F;
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize };
+enum TFormBorderStyle { bsSingle, bsSizeable };
+
 namespace platform {
+
+struct TimerDescription {
+  std::string name;
+  unsigned interval = 1000;  // milliseconds; 0 stops the timer
+  TNotifyEvent onTimer;
+};
+
+// A form as its description lays it out.  What a description only stores
+// (Font.*, OldCreateOrder, PixelsPerInch, TextHeight, a timer's place on the
+// design surface) is checked and dropped: nothing here draws text.
+struct FormDescription {
+  std::string name;
+  int left = 0;  // where the client area goes
+  int top = 0;
+  int clientWidth = 320;
+  int clientHeight = 240;
+  std::string caption;
+  std::set<TBorderIcon> borderIcons{biSystemMenu, biMinimize, biMaximize};
+  TFormBorderStyle borderStyle = bsSizeable;
+  TColor color = clBtnFace;  // the client area until something is drawn
+  TNotifyEvent onClick;
+  std::vector<TimerDescription> timers;
+};
 
 // The event handlers a form offers its description, by name.
 using PublishedHandlers = std::vector<std::pair<std::string, TNotifyEvent>>;
@@ -60,10 +93,9 @@ class PropertyValue {
   const PublishedHandlers& handlers_;
 };
 
-// Applies the description `text` to `root`, whose class must be the
-// description's top-level class, and creates the components it lists, owned
-// by `root`.  `source` names the description in error messages.
-void ReadDescription(TComponent& root, std::string_view className, std::string_view text,
-                     std::string_view source, const PublishedHandlers& handlers);
+// Reads the description `text`, whose top-level class must be `className`.
+// `source` names the description in error messages.
+FormDescription ReadDescription(std::string_view className, std::string_view text, std::string_view source,
+                                const PublishedHandlers& handlers);
 
 }  // namespace platform

@@ -12,8 +12,9 @@
 
 #include "drawing/scale.h"
 #include "imaging/bmp.h"
-#include "platform/application.h"
-#include "platform/x11.h"
+#include "platform/keys.h"
+#include "platform/timer.h"
+#include "platform/x11/x11.h"
 
 using drawing::Pixel;
 using drawing::ToPixel;
@@ -46,29 +47,24 @@ void SetIcon(SDL_Window* window) {
   SDL_FreeSurface(surface);
 }
 
-// Ctrl+Q and Ctrl+W, the keys that close a desktop window; with Shift, Alt
-// or the logo key held they are other shortcuts.
-bool IsCloseKey(const SDL_Keysym& key) {
-  const bool ctrlOnly = (key.mod & KMOD_CTRL) != 0 && (key.mod & (KMOD_SHIFT | KMOD_ALT | KMOD_GUI)) == 0;
-  return ctrlOnly && (key.sym == SDLK_q || key.sym == SDLK_w);
+// The keys that do something, as SDL names them.
+constexpr std::pair<platform::Key, SDL_Keycode> kActionKeys[] = {
+    {platform::Key::kQ, SDLK_q}, {platform::Key::kW, SDLK_w},
+    {platform::Key::kEscape, SDLK_ESCAPE}, {platform::Key::kF11, SDLK_F11},
+    // + is = with Shift on many keyboards, and both have the keypad's too.
+    {platform::Key::kM, SDLK_m},           {platform::Key::kPlus, SDLK_PLUS},
+    {platform::Key::kPlus, SDLK_EQUALS},   {platform::Key::kPlus, SDLK_KP_PLUS},
+    {platform::Key::kMinus, SDLK_MINUS},   {platform::Key::kMinus, SDLK_KP_MINUS}};
+
+platform::Key KeyOf(SDL_Keycode code) {
+  for (const auto& [key, sdl] : kActionKeys)
+    if (sdl == code) return key;
+  return platform::Key::kOther;
 }
 
-// The keys that do something.
-constexpr SDL_Keycode kActionKeys[] = {SDLK_q, SDLK_w, SDLK_ESCAPE, SDLK_F11};
-
-// The keys the program itself gives a meaning, pressed alone (Shift aside:
-// + is Shift and = on many keyboards).
-char ProgramKey(const SDL_Keysym& key) {
-  if ((key.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) != 0) return 0;
-  switch (key.sym) {
-    case SDLK_m: return 'm';
-    case SDLK_PLUS:
-    case SDLK_EQUALS:
-    case SDLK_KP_PLUS: return '+';
-    case SDLK_MINUS:
-    case SDLK_KP_MINUS: return '-';
-    default: return 0;
-  }
+platform::Modifiers ModifiersOf(Uint16 mod) {
+  return {.ctrl = (mod & KMOD_CTRL) != 0, .shift = (mod & KMOD_SHIFT) != 0, .alt = (mod & KMOD_ALT) != 0,
+          .logo = (mod & KMOD_GUI) != 0};
 }
 
 // Where a form's client area goes, inside a frame of these borders: (Left,
@@ -89,13 +85,14 @@ SDL_Point ClientPlace(const TForm& form, int scale, int top, int left, int botto
 
 // A view and what paints it.
 struct PaintedView {
-  platform::FormView shown;
+  platform::View shown;
   std::unique_ptr<TCanvas> ownCanvas;  // for the views after the first, which paints through Canvas
   // The view off screen, when the area does not show it pixel for pixel.
   std::optional<drawing::ScaledView> scaled;
 };
 
 struct TForm::Window {
+  platform::X11Connection* x11 = nullptr;
   SDL_Window* handle = nullptr;
   SDL_Surface* surface = nullptr;
   // Used only when the window surface is not laid out as the canvas: the
@@ -111,14 +108,20 @@ struct TForm::Window {
   bool seen = true;  // until the server says otherwise
   bool monitorsOff = false;
   std::chrono::steady_clock::time_point monitorsAsked;  // at most once a second
+  // The root window's monitors the views were laid out for, and when they
+  // were last compared with the server's.
+  std::vector<drawing::Box> monitors;
+  std::chrono::steady_clock::time_point monitorsChecked;
   bool leftButtonDown = false;
-  std::set<SDL_Keycode> heldSinceFocus;  // action keys down when the focus came, until released
+  platform::KeyRule keys{platform::Presentation::kWindow};
 
   drawing::Surface Target();
+  // Converts `box` of the shadow into the surface's own layout.
+  void ConvertShadow(const SDL_Rect& box);
 
   ~Window() {
     if (handle == nullptr) return;
-    if ((SDL_GetWindowFlags(handle) & SDL_WINDOW_FOREIGN) != 0) platform::ReleaseForeignWindow(handle);
+    if ((SDL_GetWindowFlags(handle) & SDL_WINDOW_FOREIGN) != 0) x11->ReleaseForeignWindow(handle);
     SDL_DestroyWindow(handle);
   }
 };
@@ -130,7 +133,23 @@ TForm::TForm(TComponent* owner, std::string_view className, platform::PublishedH
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::string upper(className);
   std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return std::toupper(c); });
-  platform::ReadDescription(*this, className, text, upper, handlers);
+  const platform::FormDescription form = platform::ReadDescription(className, text, upper, handlers);
+  Name = form.name;
+  Left = form.left;
+  Top = form.top;
+  ClientWidth = form.clientWidth;
+  ClientHeight = form.clientHeight;
+  Caption = form.caption;
+  BorderIcons = form.borderIcons;
+  BorderStyle = form.borderStyle;
+  Color = form.color;
+  OnClick = form.onClick;
+  for (const platform::TimerDescription& described : form.timers) {
+    auto* timer = new TTimer(this);  // owned by the form from here on
+    timer->Name = described.name;
+    timer->SetInterval(described.interval);
+    timer->SetOnTimer(described.onTimer);
+  }
 }
 
 TForm::~TForm() {
@@ -146,27 +165,33 @@ std::uint32_t TForm::WindowId() const { return window_ != nullptr ? SDL_GetWindo
 
 void TForm::Show() {
   if (Visible()) return;
-  const bool foreign = Presentation.kind == platform::Presentation::kForeignWindow;
+  const bool foreign = Guest();
   if (window_ == nullptr) {
     auto window = std::make_unique<Window>();
+    window->x11 = x11_;
     if (foreign) {
       // Another program owns the window: it is neither shown nor decorated here.
-      window->handle = platform::AdoptForeignWindow(Presentation.foreignWindow);
+      window->handle = x11_->AdoptForeignWindow(
+          Presentation.kind == platform::Presentation::kRoot ? 0 : Presentation.hostWindow);
     } else {
       const bool sizeable = BorderStyle == bsSizeable;
       const int scale = WindowScale();
       SDL_Rect rect{0, 0, ClientWidth * scale, ClientHeight * scale};
       const SDL_Point place = ClientPlace(*this, scale, 0, 0, 0, 0);
       std::tie(rect.x, rect.y) = std::pair(place.x, place.y);
-      drawing::Box monitor;
-      if (Presentation.kind == platform::Presentation::kFullScreen) {
-        // The monitor the user is at, whether or not a window manager runs.
-        monitor = platform::MonitorHoldingPointer();
-        if (monitor.width > 0) rect = {monitor.x, monitor.y, monitor.width, monitor.height};
-      }
       window->handle = SDL_CreateWindow(Caption.c_str(), rect.x, rect.y, rect.w, rect.h,
                                         SDL_WINDOW_HIDDEN | (sizeable ? SDL_WINDOW_RESIZABLE : 0));
       if (window->handle == nullptr) throw Exception("Cannot create a window: " + SdlError());
+      if (Presentation.kind == platform::Presentation::kFullScreen) {
+        // The monitor the user is at, whether or not a window manager runs,
+        // asked over the window's own connection while it is still hidden.
+        const drawing::Box monitor = platform::MonitorHoldingPointer(window->handle);
+        if (monitor.width > 0) {
+          rect = {monitor.x, monitor.y, monitor.width, monitor.height};
+          SDL_SetWindowPosition(window->handle, rect.x, rect.y);
+          SDL_SetWindowSize(window->handle, rect.w, rect.h);
+        }
+      }
 
       SetIcon(window->handle);
       platform::SetFrameButtons(window->handle, {.systemMenu = BorderIcons.contains(biSystemMenu),
@@ -177,6 +202,8 @@ void TForm::Show() {
         platform::SetFullScreen(window->handle, true, {rect.x, rect.y, rect.w, rect.h}, {});
     }
     platform::WatchCovering(window->handle);
+    if (foreign && platform::IsRootWindow(window->handle)) x11_->WatchMonitors(window->handle);
+    window->keys = platform::KeyRule(Presentation.kind);
     window_ = std::move(window);
     AttachSurface();
   }
@@ -187,26 +214,27 @@ void TForm::Show() {
 
 // A closed form is only hidden; the application frees it when it shuts down.
 void TForm::Close() {
-  auto* application = dynamic_cast<TApplication*>(Owner());
-  if (application != nullptr && application->MainForm() == this) application->Terminate();
+  if (onClose_) onClose_();
   if (window_ != nullptr && window_->shown) {
     SDL_HideWindow(window_->handle);
     window_->shown = false;
   }
 }
 
+bool TForm::Guest() const {
+  return Presentation.kind == platform::Presentation::kRoot || Presentation.kind == platform::Presentation::kHostWindow;
+}
+
 int TForm::WindowScale() const {
   return Presentation.kind == platform::Presentation::kWindow ? std::clamp(Presentation.scale, 1, 16) : 1;
 }
-
-bool TForm::Seen() const { return window_ != nullptr && window_->seen; }
 
 void TForm::CheckSeen() {
   if (window_ == nullptr || !window_->shown) return;
   Window& window = *window_;
   const Uint32 flags = SDL_GetWindowFlags(window.handle);
   bool seen = (flags & SDL_WINDOW_SHOWN) != 0 && (flags & SDL_WINDOW_MINIMIZED) == 0 &&
-              !platform::FullyCovered(window.handle);
+              !x11_->FullyCovered(window.handle);
   // Monitors send no news when they go off or on: asked at most once a
   // second, and only when nothing else hides the window.
   const auto now = std::chrono::steady_clock::now();
@@ -223,19 +251,30 @@ void TForm::CheckSeen() {
   if (handler) handler(this);
 }
 
+void TForm::FollowMonitors() {
+  if (window_ == nullptr || window_->monitors.empty()) return;
+  // RandR tells of outputs that change; monitors set by hand (xrandr
+  // --setmonitor) may come without a word, so they are asked after at most
+  // a second.
+  const auto now = std::chrono::steady_clock::now();
+  if (!x11_->MonitorsChanged() && now - window_->monitorsChecked < std::chrono::seconds(1)) return;
+  window_->monitorsChecked = now;
+  if (platform::Monitors(window_->handle) != window_->monitors) AttachSurface();
+}
+
 void TForm::FollowState() {
   if (window_ == nullptr || Presentation.kind != platform::Presentation::kWindow ||
-      !platform::StateChanged(window_->handle))
+      !x11_->StateChanged(window_->handle))
     return;
   const drawing::Size windowed{ClientWidth * WindowScale(), ClientHeight * WindowScale()};
-  platform::HoldSize(window_->handle, platform::InFullScreenState(window_->handle) ? nullptr : &windowed);
+  const bool fullScreen = platform::InFullScreenState(window_->handle);
+  platform::HoldSize(window_->handle, fullScreen ? nullptr : &windowed);
+  window_->keys.Follow(fullScreen);
 }
 
 bool TForm::WaitsForMonitors() const { return window_ != nullptr && window_->monitorsOff; }
 
-bool TForm::FullScreen() const { return window_ != nullptr && window_->fullScreen; }
-
-void TForm::ToggleFullScreen() {
+void TForm::SetFullScreen(bool on) {
   if (window_ == nullptr || Presentation.kind != platform::Presentation::kWindow) return;
   Window& window = *window_;
   int x = 0, y = 0, width = 0, height = 0;
@@ -245,13 +284,15 @@ void TForm::ToggleFullScreen() {
   // The monitor that holds most of the window: the one its centre is on.
   const auto monitors = platform::Monitors(window.handle);
   const drawing::Point centre{x + width / 2, y + height / 2};
-  const auto on = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains(centre); });
-  const drawing::Box monitor = on != monitors.end() ? *on : monitors.empty() ? drawing::Box{} : monitors.front();
-  platform::SetFullScreen(window.handle, !window.fullScreen, monitor, window.windowed);
+  const auto holding = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains(centre); });
+  const drawing::Box monitor = holding != monitors.end() ? *holding
+                               : monitors.empty()        ? drawing::Box{}
+                                                         : monitors.front();
+  platform::SetFullScreen(window.handle, on, monitor, window.windowed);
 }
 
-std::vector<platform::FormView> TForm::Views() const {
-  std::vector<platform::FormView> views;
+std::vector<platform::View> TForm::Views() const {
+  std::vector<platform::View> views;
   if (window_ != nullptr)
     for (const PaintedView& view : window_->views) views.push_back(view.shown);
   return views;
@@ -269,6 +310,15 @@ std::uint64_t TForm::PaintedVersion() const {
 drawing::Surface TForm::Window::Target() {
   if (!shadow.empty()) return {shadow.data(), surface->w, surface->h, surface->w};
   return {static_cast<Pixel*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
+}
+
+void TForm::Window::ConvertShadow(const SDL_Rect& box) {
+  const int bytes = surface->format->BytesPerPixel;
+  const Pixel* from = shadow.data() + static_cast<std::ptrdiff_t>(box.y) * surface->w + box.x;
+  auto* to = static_cast<unsigned char*>(surface->pixels) + static_cast<std::ptrdiff_t>(box.y) * surface->pitch +
+             static_cast<std::ptrdiff_t>(box.x) * bytes;
+  SDL_ConvertPixels(box.w, box.h, SDL_PIXELFORMAT_RGB888, from, surface->w * 4, surface->format->format, to,
+                    surface->pitch);
 }
 
 namespace {
@@ -290,23 +340,25 @@ void TForm::AttachSurface() {
   window.surface = SDL_GetWindowSurface(window.handle);
   if (window.surface == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
   SDL_Surface* surface = window.surface;
-  window.shadow.clear();
-  if (!CanvasCanPaintOn(surface)) window.shadow.resize(static_cast<std::size_t>(surface->w) * surface->h);
+  // A new vector, not a resized one: the memory follows the current size,
+  // and a host window that was huge for a moment does not keep it.
+  window.shadow = std::vector<Pixel>(CanvasCanPaintOn(surface) ? 0 : static_cast<std::size_t>(surface->w) * surface->h);
   const drawing::Surface target = window.Target();
   const drawing::Box whole{0, 0, surface->w, surface->h};
 
-  const bool foreign = Presentation.kind == platform::Presentation::kForeignWindow;
+  const bool foreign = Guest();
   window.fullScreen = Presentation.kind == platform::Presentation::kFullScreen ||
                       (!foreign && platform::InFullScreenState(window.handle));
   std::vector<drawing::Box> areas;
-  if (foreign && platform::IsRootWindow(window.handle))
-    for (const drawing::Box& monitor : platform::Monitors(window.handle))
-      if (const drawing::Box area = drawing::Intersection(monitor, whole); area.width > 0) areas.push_back(area);
+  window.monitors.clear();
+  if (foreign && platform::IsRootWindow(window.handle)) window.monitors = platform::Monitors(window.handle);
+  for (const drawing::Box& monitor : window.monitors)
+    if (const drawing::Box area = drawing::Intersection(monitor, whole); area.width > 0) areas.push_back(area);
   if (areas.empty()) areas.push_back(whole);
 
   const bool fills = foreign || window.fullScreen;
   const auto fitted = [this](drawing::Size area) {
-    return platform::ViewLayout{{ClientWidth, ClientHeight},
+    return drawing::Placement{{ClientWidth, ClientHeight},
                                 drawing::FitView(ClientWidth, ClientHeight, area.width, area.height).box};
   };
   bool changed = window.views.size() != areas.size();
@@ -315,8 +367,8 @@ void TForm::AttachSurface() {
   for (std::size_t i = 0; i < areas.size(); ++i) {
     PaintedView& view = window.views[i];
     const drawing::Size size{areas[i].width, areas[i].height};
-    const platform::ViewLayout layout = fills && OnLayout ? OnLayout(size) : fitted(size);
-    changed = changed || view.shown.area != areas[i] || view.shown.fills != fills || view.shown.layout != layout;
+    const drawing::Placement layout = fills && OnLayout ? OnLayout(size) : fitted(size);
+    changed = changed || view.shown.area != areas[i] || view.shown.fills != fills || view.shown.placement != layout;
     if (i > 0 && !view.ownCanvas) view.ownCanvas = std::make_unique<TCanvas>();
     TCanvas& canvas = i == 0 ? canvas_ : *view.ownCanvas;
     view.shown = {areas[i], fills, layout, &canvas};
@@ -361,11 +413,11 @@ void TForm::Present() {
       const drawing::Box shown = drawing::Intersection({area.x + box.x, area.y + box.y, box.width, box.height}, area);
       boxes.push_back({shown.x, shown.y, shown.width, shown.height});
     }
-    if (!window.shadow.empty()) {
-      SDL_ConvertPixels(window.surface->w, window.surface->h, SDL_PIXELFORMAT_RGB888, window.shadow.data(),
-                        window.surface->w * 4, window.surface->format->format, window.surface->pixels,
-                        window.surface->pitch);
-    }
+    // Only what changed is converted: a frame changes a fraction of a
+    // large host window.
+    if (!window.shadow.empty() && whole) window.ConvertShadow({0, 0, window.surface->w, window.surface->h});
+    if (!window.shadow.empty() && !whole)
+      for (const SDL_Rect& box : boxes) window.ConvertShadow(box);
     const int updated = whole ? SDL_UpdateWindowSurface(window.handle)
                               : SDL_UpdateWindowSurfaceRects(window.handle, boxes.data(), static_cast<int>(boxes.size()));
     if (updated == 0) break;
@@ -406,10 +458,13 @@ void TForm::HandleEvent(const SDL_Event& event) {
         case SDL_WINDOWEVENT_CLOSE: Close(); return;
         case SDL_WINDOWEVENT_SIZE_CHANGED: AttachSurface(); return;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
-          window_->heldSinceFocus.clear();
-          for (const SDL_Keycode key : kActionKeys)
-            if (platform::KeyHeld(window_->handle, key)) window_->heldSinceFocus.insert(key);
+        {
+          std::vector<platform::Key> held;
+          for (const auto& [key, sdl] : kActionKeys)
+            if (platform::KeyHeld(window_->handle, sdl)) held.push_back(key);
+          window_->keys.Focus(held);
           return;
+        }
         // No paint handler: an uncovered window shows what was last drawn.
         case SDL_WINDOWEVENT_EXPOSED:
           window_->surroundChanged = true;
@@ -418,24 +473,18 @@ void TForm::HandleEvent(const SDL_Event& event) {
         default: return;
       }
     case SDL_KEYDOWN:
-      // Only a fresh press: not a key held down and repeating, and not one
-      // still held from another window, whose repeats X sends here once
-      // this window has the focus.
-      if (event.key.repeat != 0 || window_->heldSinceFocus.contains(event.key.keysym.sym)) return;
-      if (IsCloseKey(event.key.keysym)) {
-        Close();
-      } else if (event.key.keysym.sym == SDLK_F11 && (event.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI)) == 0) {
-        ToggleFullScreen();
-      } else if (event.key.keysym.sym == SDLK_ESCAPE) {
-        // A full screen has no frame to close it with, so Escape closes
-        // --fullscreen, and takes a window that went full screen back.
-        if (Presentation.kind == platform::Presentation::kFullScreen) Close();
-        if (Presentation.kind == platform::Presentation::kWindow && window_->fullScreen) ToggleFullScreen();
-      } else if (const char key = ProgramKey(event.key.keysym); key != 0 && OnKeyPress) {
-        OnKeyPress(key);
+      switch (window_->keys.KeyDown(KeyOf(event.key.keysym.sym), event.key.repeat != 0,
+                                    ModifiersOf(event.key.keysym.mod))) {
+        case platform::KeyRule::Action::kClose: Close(); return;
+        case platform::KeyRule::Action::kFullScreen: SetFullScreen(true); return;
+        case platform::KeyRule::Action::kWindowed: SetFullScreen(false); return;
+        case platform::KeyRule::Action::kProgram:
+          if (OnKeyPress) OnKeyPress(KeyOf(event.key.keysym.sym));
+          return;
+        case platform::KeyRule::Action::kNothing: return;
       }
       return;
-    case SDL_KEYUP: window_->heldSinceFocus.erase(event.key.keysym.sym); return;
+    case SDL_KEYUP: window_->keys.KeyUp(KeyOf(event.key.keysym.sym)); return;
     case SDL_MOUSEBUTTONDOWN:
       if (event.button.button == SDL_BUTTON_LEFT) window_->leftButtonDown = true;
       return;
@@ -453,53 +502,4 @@ void TForm::HandleEvent(const SDL_Event& event) {
       return;
     default: return;
   }
-}
-
-// Each property reads only the values the program's descriptions use.
-bool TForm::ReadProperty(const std::string& name, const platform::PropertyValue& value) {
-  constexpr int kMaxSize = 16384;
-  if (name == "Left") {
-    Left = value.AsInteger();
-  } else if (name == "Top") {
-    Top = value.AsInteger();
-  } else if (name == "ClientWidth") {
-    ClientWidth = value.AsInteger(1, kMaxSize);
-  } else if (name == "ClientHeight") {
-    ClientHeight = value.AsInteger(1, kMaxSize);
-  } else if (name == "Caption") {
-    Caption = value.AsString();
-  } else if (name == "BorderIcons") {
-    BorderIcons.clear();
-    for (std::size_t icon : value.AsIdentifierList({"biSystemMenu", "biMinimize"})) {
-      BorderIcons.insert(static_cast<TBorderIcon>(icon));
-    }
-  } else if (name == "BorderStyle") {
-    BorderStyle = static_cast<TFormBorderStyle>(value.AsIdentifier({"bsSingle"}));
-  } else if (name == "Color") {
-    value.AsIdentifier({"clBlack"});
-    Color = clBlack;
-  } else if (name == "Font.Charset") {
-    value.AsIdentifier({"DEFAULT_CHARSET"});
-    font_.Charset = DEFAULT_CHARSET;
-  } else if (name == "Font.Color") {
-    value.AsIdentifier({"clWindowText"});
-    font_.Color = clWindowText;
-  } else if (name == "Font.Height") {
-    font_.Height = value.AsInteger();
-  } else if (name == "Font.Name") {
-    font_.Name = value.AsString();
-  } else if (name == "Font.Style") {
-    value.AsIdentifierList({});  // no style at all
-  } else if (name == "OldCreateOrder") {
-    OldCreateOrder = value.AsBoolean();
-  } else if (name == "OnClick") {
-    OnClick = value.AsHandler();
-  } else if (name == "PixelsPerInch") {
-    PixelsPerInch = value.AsInteger(1, 10000);
-  } else if (name == "TextHeight") {
-    TextHeight = value.AsInteger();
-  } else {
-    return false;
-  }
-  return true;
 }

@@ -15,60 +15,28 @@
 #include "drawing/exception.h"
 #include "drawing/geometry.h"
 #include "imaging/resources.h"
+#include "platform/backend.h"
 #include "platform/component.h"
 #include "platform/description.h"
 
 union SDL_Event;
 struct SDL_Window;
 
-// The values of the form's properties that window descriptions use.  System
-// colours carry their index in the top byte; the window paints them with a
-// fixed shade.
-constexpr TColor clWindowText = 0xFF000008;
-constexpr TColor clBtnFace = 0xFF00000F;
-enum TBorderIcon { biSystemMenu, biMinimize, biMaximize };
-enum TFormBorderStyle { bsSingle, bsSizeable };
-constexpr int DEFAULT_CHARSET = 1;
-
-// Kept for the description's sake; nothing draws text.
-struct TFont {
-  int Charset = DEFAULT_CHARSET;
-  TColor Color = clWindowText;
-  int Height = -11;
-  std::string Name = "MS Sans Serif";
-};
+namespace platform {
+class X11Connection;
+}
 
 namespace platform {
 
-// How a form's client area, the view, reaches the screen.  Chosen before the
-// form is shown; the canvas always paints the view in its own coordinates.
-struct Presentation {
-  enum Kind { kWindow, kFullScreen, kForeignWindow };
-  Kind kind = kWindow;
-  // kWindow: the window shows the view at this whole scale, client area and
-  // position both multiplied.  At 1 the view is the window surface itself.
-  int scale = 1;
-  // kForeignWindow: the X11 window to draw in, made by another program; 0
-  // for the root window.
-  unsigned long foreignWindow = 0;
-};
-
-// How an area of the window shows the view its canvas paints.
-struct ViewLayout {
-  drawing::Size view;  // what the canvas paints, in its own pixels
-  drawing::Box box;    // where the view lands in the area, at the box's size; the area cuts what reaches past it
-  friend bool operator==(const ViewLayout&, const ViewLayout&) = default;
-};
-
 // One part of the window with a view of its own: the whole window, or one
 // monitor of the root window.
-struct FormView {
+struct View {
   drawing::Box area;  // in the window
   // Laid out by the form's OnLayout: the window covers a screen (full
   // screen, another program's window).  Otherwise the view is the client
   // area, ClientWidth x ClientHeight, at the window's scale.
   bool fills = false;
-  ViewLayout layout;
+  drawing::Placement placement;
   TCanvas* canvas = nullptr;  // paints the view
 };
 
@@ -77,8 +45,8 @@ struct FormView {
 class TForm : public TComponent {
  public:
   // Applies the window description stored as the data resource `className`
-  // of `instance` (found ignoring case, "TfMain" finds TFMAIN), creating the
-  // timer it lists.  `handlers` are the form's event handlers by the names
+  // of `instance` (found ignoring case, "TfMain" finds TFMAIN), read once,
+  // creating the timer it lists.  `handlers` are the form's event handlers by the names
   // the description uses.  The window itself appears when the form is shown.
   TForm(TComponent* owner, std::string_view className, platform::PublishedHandlers handlers,
         HINSTANCE instance = HInstance);
@@ -92,7 +60,8 @@ class TForm : public TComponent {
     return found;
   }
 
-  // Read when the window is made.  Left and Top place the client area.
+  // From the description, read when the window is made.  Left and Top place
+  // the client area.
   int Left = 0;
   int Top = 0;
   int ClientWidth = 320;
@@ -102,18 +71,12 @@ class TForm : public TComponent {
   TFormBorderStyle BorderStyle = bsSizeable;
   TColor Color = clBtnFace;  // the client area until something is drawn
 
-  // Kept from the description; they change nothing on screen.
-  TFont* const Font = &font_;
-  bool OldCreateOrder = false;
-  int PixelsPerInch = 96;
-  int TextHeight = 13;
-  // The window is always presented from an off-screen surface in one piece,
-  // so this has nothing left to switch; it is kept as a plain setting.
-  bool DoubleBuffered = false;
-
   TNotifyEvent OnClick;
 
-  // Read when the window is made.  Wherever the window does not show the
+  // Read when the window is made; the canvas always paints the view in its
+  // own coordinates.  A window at scale N has client area and position both
+  // multiplied; at 1 the view is the window surface itself.  Wherever the
+  // window does not show the
   // view pixel for pixel, the canvas paints an off-screen view, which each
   // present maps into the window, each pixel a block or, when the area is
   // smaller than the view, the nearest pixel, with black around it.
@@ -127,7 +90,7 @@ class TForm : public TComponent {
 
   // How an area the window fills shows a view, asked whenever the areas
   // change; unset, the ClientWidth x ClientHeight view is fitted and centred.
-  std::function<platform::ViewLayout(drawing::Size area)> OnLayout;
+  std::function<drawing::Placement(drawing::Size area)> OnLayout;
   // Raised after the views changed: the window was made or resized, went in
   // or out of full screen, or its monitors changed.  Every view shows black
   // until its canvas paints it again.
@@ -138,31 +101,19 @@ class TForm : public TComponent {
   // window counts as seen when it is shown, until the server says otherwise.
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
-  // A fresh press, without Ctrl, Alt or the logo key, of a key the window
-  // does not take for itself: 'm' for M, '+' for + (also = and the
-  // keypad's), '-' for - (also the keypad's).
-  std::function<void(char key)> OnKeyPress;
-  // Whether the window can be seen, as OnShow and OnHide last said.
-  bool Seen() const;
+  // A fresh press of a key the program gives its own meaning (M, + or -,
+  // as the key rule says), in a window of its own.
+  std::function<void(platform::Key key)> OnKeyPress;
 
   // The views, one for the whole window or one per monitor of the root
   // window; the first paints through Canvas.  Empty before Show.
-  std::vector<platform::FormView> Views() const;
-
-  // Whether the window covers its monitor: --fullscreen, or a window that
-  // F11 or the window manager put into full screen.
-  bool FullScreen() const;
-  // F11: a window goes into full screen on its monitor or back to where it
-  // was.  Nothing for a window that is not the form's own.
-  void ToggleFullScreen();
+  std::vector<platform::View> Views() const;
 
   // Makes the window and shows it.
   void Show();
   // Hides the window; closing the main form ends the application.
   void Close();
   bool Visible() const;
-
-  bool ReadProperty(const std::string& name, const platform::PropertyValue& value) override;
 
  private:
   friend class TApplication;
@@ -179,6 +130,10 @@ class TForm : public TComponent {
   // Follows the window manager's full screen: a window of fixed size may
   // grow while it covers the screen.
   void FollowState();
+  // Lays the views out again when the root window's monitors changed.
+  void FollowMonitors();
+  // Into full screen on the window's monitor or back to where it was.
+  void SetFullScreen(bool on);
   // Whether the window is hidden only by monitors switched off, which say
   // nothing when they come back on: the loop must ask again in a second.
   bool WaitsForMonitors() const;
@@ -186,9 +141,11 @@ class TForm : public TComponent {
   void AttachSurface();
   void Present();
   int WindowScale() const;
+  bool Guest() const;  // in the root window or another program's
   std::uint64_t PaintedVersion() const;
 
-  TFont font_;
   TCanvas canvas_;
+  std::function<void()> onClose_;           // set by the application for its main form
+  platform::X11Connection* x11_ = nullptr;  // the application's, set before it shows the form
   std::unique_ptr<Window> window_;
 };

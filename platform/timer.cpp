@@ -1,10 +1,7 @@
 #include "platform/timer.h"
 
 #include <algorithm>
-#include <limits>
 #include <vector>
-
-#include "platform/description.h"
 
 namespace {
 
@@ -86,19 +83,4 @@ void TTimer::FireDue() {
     TNotifyEvent handler = timer->onTimer_;
     handler(timer);
   }
-}
-
-bool TTimer::ReadProperty(const std::string& name, const platform::PropertyValue& value) {
-  if (name == "Interval") {
-    SetInterval(static_cast<unsigned>(value.AsInteger(0, std::numeric_limits<int>::max())));
-  } else if (name == "OnTimer") {
-    SetOnTimer(value.AsHandler());
-  } else if (name == "Left") {
-    DesignLeft = value.AsInteger();
-  } else if (name == "Top") {
-    DesignTop = value.AsInteger();
-  } else {
-    return false;
-  }
-  return true;
 }

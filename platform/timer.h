@@ -33,12 +33,6 @@ class TTimer : public TComponent {
   // tick.
   double Period() const;
 
-  // Where the timer sat on the form's design surface; kept, never used.
-  int DesignLeft = 0;
-  int DesignTop = 0;
-
-  bool ReadProperty(const std::string& name, const platform::PropertyValue& value) override;
-
   // For the message loop.  Timers run only while a loop can deliver their
   // events; the loop waits at most until NextDue and then calls FireDue,
   // which raises each timer that has fallen due once, however many of its

@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "app/entry.h"
 #include "drawing/exception.h"
@@ -48,5 +50,26 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"StandardExceptionKeepsItsText", 1, [] { throw std::runtime_error("no display"); },
                            "no display"},
                       Case{"AnythingElseShowsAnEmptyMessage", 3, [] { throw 42; }, ""}));
+
+// The sound reaches the window as asked, but never for a screensaver's
+// settings preview (--root with --window-id), which runs beside the
+// screensaver itself.
+TEST(WindowOptionsOf, CarryTheSoundExceptToASettingsPreview) {
+  struct Row {
+    std::vector<std::string> args;
+    bool on;
+  };
+  const Row rows[] = {{{"--sound"}, true},
+                      {{"--root", "--volume", "20"}, true},
+                      {{"--window-id", "7", "--sound"}, true},
+                      {{"--root", "--window-id", "7", "--sound"}, false},
+                      {{}, false}};
+  for (const Row& row : rows) {
+    const auto parsed = app::ParseCommandLine(row.args);
+    const app::WindowOptions options = app::WindowOptionsOf(parsed.options);
+    EXPECT_EQ(options.sound.on, row.on) << testing::PrintToString(row.args);
+    EXPECT_EQ(options.sound.volume, parsed.options.sound.volume);
+  }
+}
 
 }  // namespace

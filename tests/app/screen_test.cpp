@@ -32,13 +32,13 @@ TEST(ChoosePresentationTest, TheWindowIdWinsAndAScaleThatDoesNotFitIsLoweredWith
       {{2, false, false, {}},
        {Presentation::kWindow, 1, 0, "--scale 2 does not fit the screen's usable 1366 x 738; using 1"}},
       {{1, false, false, {}}, {Presentation::kWindow, 1, 0, ""}},
-      {{{}, false, true, 42}, {Presentation::kForeignWindow, 1, 42, ""}},
-      {{{}, false, true, {}}, {Presentation::kForeignWindow, 1, 7, ""}}};
+      {{{}, false, true, 42}, {Presentation::kHostWindow, 1, 42, ""}},
+      {{{}, false, true, {}}, {Presentation::kHostWindow, 1, 7, ""}}};
   for (const auto& [options, want] : cases) {
     const auto laptop = [] { return platform::DesktopScreen{1366, 738, ""}; };
     const app::ScreenChoice choice = app::ChoosePresentation(options, "", "7", laptop, 784, 495);
     const Presentation& shown = choice.presentation;
-    EXPECT_EQ(std::tuple(shown.kind, shown.scale, shown.foreignWindow, choice.note), want);
+    EXPECT_EQ(std::tuple(shown.kind, shown.scale, shown.hostWindow, choice.note), want);
   }
 }
 

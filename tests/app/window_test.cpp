@@ -347,6 +347,16 @@ TEST(WithoutDisplay, SaysWhyInOneLineAndExitsWithStatusOne) {
   }
 }
 
+// A screensaver's start that names no window is a guest's all the same: one
+// line, status 1, and no box on a screen that belongs to someone else.
+TEST(GuestStart, WithAnUnreadableScreensaverWindowSaysSoInOneLineWithoutABox) {
+  XSession x;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"}, {"XSCREENSAVER_WINDOW=bogus"});
+  EXPECT_EQ(rain.WaitForExit(5s), 1);
+  EXPECT_TRUE(x.TitledWindows().empty()) << "a box showed";
+  EXPECT_EQ(ReadFile(x.Scratch() / "stderr.txt"), "Rain: XSCREENSAVER_WINDOW is not a window id: 'bogus'\n");
+}
+
 // A close key held down closes the window it was pressed in, not the next
 // one the desktop gives the focus to, which the key's repeats then reach.
 TEST(CloseKey, HeldDownEndsOnlyTheWindowItWasPressedIn) {
@@ -470,6 +480,33 @@ INSTANTIATE_TEST_SUITE_P(
                  .views = {{{0, 0, 1366, 768}, {283, 235, kWidth, kHeight}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Monitors added, removed or moved while the root window is drawn in are
+// followed within a second, each with a view of its own.
+TEST(RootWindow, FollowsItsMonitorsWithinASecond) {
+  XSession x("3200x1080");
+  x.SetMonitors(kTwoMonitors);
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--root"});
+  const Window root = DefaultRootWindow(x.Dpy());
+  ExpectShown(x, root, {{kFullHd, kFullHdView}, {kTwoMonitors[1], {2160, 491, kWidth, kHeight}}});
+  const auto shownAt = [&](const Views& views) {
+    const Pixels capture = x.Grab(root);
+    return std::ranges::all_of(views, [&](const auto& view) {
+      return ShownIn(capture, 3200, view.first, view.second).figure >= 0.9;
+    });
+  };
+  const Views moved{{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}},
+                    {{1280, 0, 1920, 1080}, {1440, 14, 2 * kWidth, 2 * kHeight}}};
+  // Moved as `xrandr --delmonitor` and `--setmonitor` do, which the server
+  // announces to nobody.
+  for (const char* name : {"M0", "M1"}) XRRDeleteMonitor(x.Dpy(), root, XInternAtom(x.Dpy(), name, False));
+  x.SetMonitors({moved[0].first, moved[1].first});
+  // A second, and a frame and a capture more.
+  EXPECT_TRUE(WaitUntil([&] { return shownAt(moved); }, 1500ms)) << "the views did not follow the monitors";
+  ExpectShown(x, root, moved);
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0);
+}
+
 // F11 fills the screen and gives the window back where it was; the window
 // manager's own full screen fills it too.
 TEST(FullScreenKey, FillsTheScreenAndGivesTheWindowBack) {
@@ -488,6 +525,38 @@ TEST(FullScreenKey, FillsTheScreenAndGivesTheWindowBack) {
     ASSERT_TRUE(WaitUntil([&] { return x.ClientRectOnScreen(window) == kClient; }, 5s))
         << "back at " << testing::PrintToString(x.ClientRectOnScreen(window));
     ExpectShown(x, window, {{kInPlace, kInPlace}});
+  }
+}
+
+// F11 pressed faster than the window's state follows, with a window manager
+// and without: the window ends as the last press asked, full screen after an
+// odd count and windowed after an even one, and Escape gives it back.
+TEST(FullScreenKey, ABurstOfPressesEndsAsTheLastOneAsked) {
+  for (const bool windowManager : {true, false}) {
+    for (const int presses : {3, 4}) {
+      SCOPED_TRACE(std::to_string(presses) + (windowManager ? " presses, window manager" : " presses"));
+      XSession x("1920x1080");
+      if (windowManager) x.StartWindowManager();
+      ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName());
+      Window window = 0;
+      ASSERT_NO_FATAL_FAILURE(WaitForRain(x, rain, window));
+      x.PointAndPress(kLeft + 400, kTop + 200, 0, {XK_Shift_L});  // the pointer in the window, which has the focus
+      const KeyCode f11 = XKeysymToKeycode(x.Dpy(), XK_F11);
+      // 10 ms apart: events of one time would pass for the key's autorepeat.
+      for (int i = 0; i < presses; ++i)
+        XTestFakeKeyEvent(x.Dpy(), f11, True, 10), XTestFakeKeyEvent(x.Dpy(), f11, False, 10);
+      XSync(x.Dpy(), False);
+      const Rect want = presses % 2 == 1 ? kFullHd : kClient;
+      std::this_thread::sleep_for(1500ms);  // every request carried out
+      EXPECT_EQ(x.ClientRectOnScreen(window), want);
+      if (presses % 2 == 1) {
+        ExpectShown(x, window, {{kFullHd, kFullHdView}});
+        x.PointAndPress(kLeft + 400, kTop + 200, 0, {XK_Escape});
+        EXPECT_TRUE(WaitUntil([&] { return x.ClientRectOnScreen(window) == kClient; }, 5s))
+            << "back at " << testing::PrintToString(x.ClientRectOnScreen(window));
+      }
+      ExpectShown(x, window, {{kInPlace, kInPlace}});
+    }
   }
 }
 
@@ -543,6 +612,52 @@ TEST_P(HostWindow, IsRefusedByIdInOneLineOrFilledAsItChangesSize) {
   EXPECT_NE(XGetWindowAttributes(x.Dpy(), window, &attributes), 0) << "the window went with the program";
 }
 
+// A mapped depth-32 (ARGB) window of another program, as a compositing
+// screensaver host makes it.
+Window MakeArgbWindow(XSession& x, int width, int height) {
+  XVisualInfo info{};
+  XMatchVisualInfo(x.Dpy(), DefaultScreen(x.Dpy()), 32, TrueColor, &info);
+  XSetWindowAttributes attributes{};
+  attributes.colormap = XCreateColormap(x.Dpy(), DefaultRootWindow(x.Dpy()), info.visual, AllocNone);
+  const Window window = XCreateWindow(x.Dpy(), DefaultRootWindow(x.Dpy()), 0, 0, width, height, 0, 32, InputOutput,
+                                      info.visual, CWColormap | CWBorderPixel, &attributes);
+  XMapWindow(x.Dpy(), window);
+  return window;
+}
+
+// The resident memory of process `pid`, in MiB.
+long ResidentMiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.starts_with("VmRSS:")) return std::stol(line.substr(6)) / 1024;
+  return -1;
+}
+
+// What an ARGB host window's size took is given back when it shrinks: a
+// moment at 8192 x 8192 (256 MiB a surface) leaves nothing behind.
+TEST(ArgbHostWindow, MemoryFollowsItsCurrentSize) {
+  XSession x("1700x1100");
+  const Window window = MakeArgbWindow(x, 1280, 1024);
+  XSync(x.Dpy(), False);
+  std::ostringstream id;
+  id << "0x" << std::hex << window;
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), {"--window-id", id.str()});
+  const Views small{{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}}};
+  ExpectShown(x, window, small);
+  const long before = ResidentMiB(rain.Pid());
+  XResizeWindow(x.Dpy(), window, 8192, 8192), XSync(x.Dpy(), False);
+  ASSERT_TRUE(WaitUntil([&] { return ResidentMiB(rain.Pid()) > before + 200; }, 10s)) << "never drew the large window";
+  std::this_thread::sleep_for(500ms);  // a few frames at that size
+  XResizeWindow(x.Dpy(), window, 1280, 1024), XSync(x.Dpy(), False);
+  std::this_thread::sleep_for(1s);  // the large frames all shown
+  ASSERT_TRUE(rain.Running()) << ReadFile(x.Scratch() / "stderr.txt");
+  ExpectShown(x, window, small);
+  EXPECT_TRUE(WaitUntil([&] { return ResidentMiB(rain.Pid()) < before + 100; }, 5s))
+      << ResidentMiB(rain.Pid()) << " MiB kept, " << before << " MiB before";
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0);
+}
+
 constexpr Rect kPreview{0, 0, 200, 150}, kPreviewView{0, 12, 200, 126};
 INSTANTIATE_TEST_SUITE_P(
     Kinds, HostWindow,
@@ -560,16 +675,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--window-id"}, "it is a picture (pixmap), not a window"},
         HostCase{"RootById", [](XSession& x) { return DefaultRootWindow(x.Dpy()); }, {"--window-id"}, nullptr,
                  {{{0, 0, 1700, 1100}, {50, 34, 2 * kWidth, 2 * kHeight}}}},
-        HostCase{"Depth32", [](XSession& x) {
-          XVisualInfo info{};
-          XMatchVisualInfo(x.Dpy(), DefaultScreen(x.Dpy()), 32, TrueColor, &info);
-          XSetWindowAttributes attributes{};
-          attributes.colormap = XCreateColormap(x.Dpy(), DefaultRootWindow(x.Dpy()), info.visual, AllocNone);
-          const Window window = XCreateWindow(x.Dpy(), DefaultRootWindow(x.Dpy()), 0, 0, 1280, 1024, 0, 32,
-                                              InputOutput, info.visual, CWColormap | CWBorderPixel, &attributes);
-          XMapWindow(x.Dpy(), window);
-          return window;
-        }, {"--window-id"}, nullptr, {{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}}}},
+        HostCase{"Depth32", [](XSession& x) { return MakeArgbWindow(x, 1280, 1024); }, {"--window-id"}, nullptr,
+                 {{{0, 0, 1280, 1024}, {240, 491, kWidth, kHeight}}}},
         HostCase{"GrowingWindow", [](XSession& x) { return x.MakeWindow(1024, 768); }, {"--window-id"}, nullptr,
                  {{{0, 0, 1024, 768}, {112, 235, kWidth, kHeight}},
                   {{0, 0, 1700, 1100}, {50, 34, 2 * kWidth, 2 * kHeight}}}},

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "app/frame_setup.h"
+#include "scene/frame_setup.h"
 #include "drawing/canvas.h"
 #include "scene/rain.h"
 #include "scene/random.h"
@@ -29,7 +29,7 @@ void AddFrame(std::uint64_t& hash, const TBitmap& frame) {
 TEST(GoldenFrames, FixedSeedAndPictureGiveTheRecordedFrames) {
   TBitmap picture;
   TBitmap frame;
-  app::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { MakeTestPicture(p, SceneWidth, SceneHeight); });
+  scene::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { MakeTestPicture(p, SceneWidth, SceneHeight); });
   Rain rain;
   scene::SeedRandom(kSeed);
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/frame_setup.h"
+#include "scene/frame_setup.h"
 #include "drawing/canvas.h"
 #include "scene/drops.h"
 #include "scene/rain.h"
@@ -63,7 +63,7 @@ TEST(Soak, TwoHundredThousandFramesStayBoundedDarkenAndKeepMemoryFlat) {
 
   TBitmap picture;
   TBitmap frame;
-  app::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { MakeTestPicture(p, SceneWidth, SceneHeight); });
+  scene::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { MakeTestPicture(p, SceneWidth, SceneHeight); });
   Rain rain;
   scene::SeedRandom(20240607);
 

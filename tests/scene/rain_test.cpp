@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/frame_setup.h"
+#include "scene/frame_setup.h"
 #include "scene/rain.h"
 #include "scene/random.h"
 #include "tests/support/pixel_check.h"
@@ -37,7 +37,7 @@ class RainTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // A picture that is all transparent key: it paints nothing.
-    app::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { Fill(p, 800, 533, Blue); });
+    scene::PrepareFrameAndPicture(frame, picture, [](TBitmap& p) { Fill(p, 800, 533, Blue); });
   }
   template <class D = Drop>
   D At(int x, int y, int speed = 15, int size = 3) {

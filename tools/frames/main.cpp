@@ -16,8 +16,8 @@
 #include <system_error>
 #include <vector>
 
-#include "app/frame_setup.h"
-#include "app/standard_descriptors.h"
+#include "scene/frame_setup.h"
+#include "imaging/standard_descriptors.h"
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
 #include "drawing/scale.h"
@@ -134,7 +134,7 @@ std::string FindOutputClash(const FramesOptions& options) {
 }
 
 void LoadPicture(TBitmap& frame, TBitmap& picture, const FramesOptions& options) {
-  app::PrepareFrameAndPicture(frame, picture, [&options](TBitmap& bitmap) {
+  scene::PrepareFrameAndPicture(frame, picture, [&options](TBitmap& bitmap) {
     if (options.picturePath) {
       imaging::LoadBmpFile(bitmap, *options.picturePath);  // its errors name the file
     } else {
@@ -221,13 +221,13 @@ void Run(const FramesOptions& options) {
 
   // A frame of another size shows the rain as a screen of that size does: a
   // view painted at the scene's own size, presented scaled into the frame.
-  std::optional<app::RegionLayout> layout;
+  std::optional<scene::Layout> layout;
   TBitmap view;
   if (options.size) {
-    layout = app::LayoutForRegion(*options.size, {picture.width(), picture.height()}, WindowView);
+    layout = scene::LayoutForRegion(*options.size, {picture.width(), picture.height()}, WindowView);
     frame.SetSize(options.size->width, options.size->height);
-    view.SetSize(layout->view.width, layout->view.height);
-    drawing::FillOutside(frame.Canvas->surface(), layout->box, 0);
+    view.SetSize(layout->placement.view.width, layout->placement.view.height);
+    drawing::FillOutside(frame.Canvas->surface(), layout->placement.box, 0);
   }
 
   // The same steps as the window: seed, one scene, and one NextFrame per
@@ -238,7 +238,7 @@ void Run(const FramesOptions& options) {
   for (int number = 1; number <= options.frames; ++number) {
     if (layout) {
       rain.NextFrame(view.Canvas, &picture);
-      drawing::PresentScaled(frame.Canvas->surface(), layout->box, view.Canvas->surface());
+      drawing::PresentScaled(frame.Canvas->surface(), layout->placement.box, view.Canvas->surface());
     } else {
       rain.NextFrame(frame.Canvas, &picture);
     }
@@ -253,7 +253,7 @@ void Run(const FramesOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!app::HoldStandardDescriptors()) return ExitFailure;
+  if (!imaging::HoldStandardDescriptors()) return ExitFailure;
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   const tools::ParsedCommandLine parsed = tools::ParseFramesCommandLine(args);
   switch (parsed.action) {

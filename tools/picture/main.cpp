@@ -10,7 +10,7 @@
 #include <string>
 #include <system_error>
 
-#include "app/standard_descriptors.h"
+#include "imaging/standard_descriptors.h"
 #include "drawing/canvas.h"
 #include "drawing/exception.h"
 #include "imaging/image_files.h"
@@ -27,7 +27,7 @@ int Usage(const char* program) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!app::HoldStandardDescriptors()) return 1;
+  if (!imaging::HoldStandardDescriptors()) return 1;
   if (argc != 2 || argv[1][0] == '\0' || argv[1][0] == '-') return Usage(argv[0]);
   const std::filesystem::path out = argv[1];
   imaging::RemoveTemporaryFilesOnSignals();

@@ -1,7 +1,6 @@
 // The frame and the picture, prepared the way the main window prepares them,
 // for the window itself and for everything that paints frames as it does:
-// the frame tool, the benchmark and the tests.  Needs nothing but the
-// drawing layer, so headless programs use it without the window's platform.
+// the frame tool, the benchmark and the tests.
 
 #pragma once
 
@@ -10,7 +9,7 @@
 #include "drawing/canvas.h"
 #include "drawing/geometry.h"
 
-namespace app {
+namespace scene {
 
 // Sizes `frame` to the scene, width first (800, then 533), loads the picture
 // through `loadPicture` and marks it transparent.  What `loadPicture` throws
@@ -19,11 +18,10 @@ void PrepareFrameAndPicture(TBitmap& frame, TBitmap& picture, const std::functio
 
 // How a region of the screen (a monitor, a full screen, another program's
 // window, a frame of a given size) shows the rain.
-struct RegionLayout {
-  drawing::Size view;         // what the canvas paints, in its own pixels
-  drawing::Box box;           // where the view lands in the region, scaled to the box's size
-  drawing::Size scene;        // the scene painted into the view
-  drawing::Point pictureAt;   // where the scene draws the picture
+struct Layout {
+  drawing::Placement placement;  // the view the canvas paints and where it lands in the region
+  drawing::Size scene;           // the scene painted into the view
+  drawing::Point pictureAt;      // where the scene draws the picture
 };
 
 // A region at least the picture's size is filled (drawing::FillRegion): the
@@ -31,6 +29,6 @@ struct RegionLayout {
 // screensaver's preview) shows what the window shows, the top-left
 // `windowView` of the 800 x 533 scene with the picture at its origin, shrunk
 // to fit and centred.
-RegionLayout LayoutForRegion(drawing::Size region, drawing::Size picture, drawing::Size windowView);
+Layout LayoutForRegion(drawing::Size region, drawing::Size picture, drawing::Size windowView);
 
-}  // namespace app
+}  // namespace scene

@@ -1,10 +1,10 @@
-#include "app/standard_descriptors.h"
+#include "imaging/standard_descriptors.h"
 
 #include <fcntl.h>
 
 #include <cerrno>
 
-namespace app {
+namespace imaging {
 
 bool HoldStandardDescriptors() {
   for (int fd = 0; fd < 3; ++fd) {
@@ -15,4 +15,4 @@ bool HoldStandardDescriptors() {
   return true;
 }
 
-}  // namespace app
+}  // namespace imaging

@@ -4,7 +4,7 @@
 
 #pragma once
 
-namespace app {
+namespace imaging {
 
 // Opens /dev/null on each of 0, 1 and 2 that is closed: standard input
 // write-only and standard output and error read-only, so any use of them
@@ -13,4 +13,4 @@ namespace app {
 // one cannot be held, and then the program should end with status 1.
 bool HoldStandardDescriptors();
 
-}  // namespace app
+}  // namespace imaging

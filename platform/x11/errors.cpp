@@ -1,0 +1,131 @@
+#include <X11/Xproto.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+#include "drawing/exception.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/internal.h"
+
+namespace platform {
+
+namespace {
+
+// Xlib allows one error handler for the whole process, which has no room
+// for a pointer of ours: it finds the connection here.
+X11Connection* live = nullptr;
+
+// A plain array, so that nothing the handler reads is ever destroyed.
+char lostDisplayProgram[64] = "";
+
+// What a refused request was trying to do, as the end of "refused to ...".
+std::string RequestInWords(Display* display, int requestCode, int minorCode) {
+  static constexpr std::pair<int, const char*> kCore[] = {
+      {X_CreateWindow, "make a window in"},          {X_ChangeWindowAttributes, "change"},
+      {X_GetWindowAttributes, "read"},               {X_MapWindow, "show"},
+      {X_UnmapWindow, "hide"},                       {X_ConfigureWindow, "move or resize"},
+      {X_GetGeometry, "measure"},                    {X_QueryTree, "find the parent of"},
+      {X_ChangeProperty, "set a property of"},       {X_GetProperty, "read a property of"},
+      {X_TranslateCoords, "locate"},                 {X_SetInputFocus, "focus"},
+      {X_CreateGC, "make a graphics context for"},   {X_FreeGC, "free a graphics context of"},
+      {X_ClearArea, "clear"},                        {X_PutImage, "draw in"},
+  };
+  for (const auto& [code, words] : kCore)
+    if (requestCode == code) return words;
+  static constexpr std::pair<const char*, const char*> kExtensions[] = {
+      {"MIT-SHM", "draw through shared memory in"}, {"XInputExtension", "take input from"},
+      {"RANDR", "read the monitors of"},           {"XKEYBOARD", "read the keyboard of"},
+  };
+  for (const auto& [name, words] : kExtensions) {
+    int major = 0, event = 0, firstError = 0;
+    if (XQueryExtension(display, name, &major, &event, &firstError) && major == requestCode) return words;
+  }
+  return "carry out request " + std::to_string(requestCode) + "." + std::to_string(minorCode) + " on";
+}
+
+}  // namespace
+
+std::string WindowName(unsigned long window) {
+  char id[32];
+  std::snprintf(id, sizeof id, "0x%lx", window);
+  return id;
+}
+
+struct X11ErrorHandlers {
+  static int NoteError(Display* display, XErrorEvent* error) {
+    if (live == nullptr) return 0;
+    X11Connection& c = *live;
+    if (c.trappedError_ != nullptr) {
+      *c.trappedError_ = true;
+      return 0;
+    }
+    if (c.ending_ || c.foreignWindowGone_) return 0;
+    // SDL 2.26 wakes its own message loop by sending an event to one of
+    // its windows over a second connection; sent just as the window closes,
+    // the server refuses it, which says nothing.
+    if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+    if (c.foreignWindow_ != 0) {
+      // Its owner may destroy the window at any moment; what we send it
+      // then is refused, which only says that it is gone.
+      if ((error->error_code == BadWindow || error->error_code == BadDrawable) &&
+          error->resourceid == c.foreignWindow_) {
+        c.foreignWindowGone_ = true;
+        return 0;
+      }
+      // SDL looks for the parent of a resized window to place it, and the
+      // root window, resized with its screen, has none.
+      if (error->error_code == BadWindow && error->request_code == X_TranslateCoords && error->resourceid == 0)
+        return 0;
+    }
+    if (!c.pending_.set)
+      c.pending_ = {true, display, error->error_code, error->request_code, error->minor_code, error->resourceid};
+    return 0;
+  }
+
+  static int EndOnLostDisplay(Display* display) {
+    std::fprintf(stderr, "%s: lost the connection to the display %s\n", lostDisplayProgram, DisplayString(display));
+    std::_Exit(1);
+  }
+};
+
+X11Connection::X11Connection(const std::string& programName) : programName_(programName) {
+  std::snprintf(lostDisplayProgram, sizeof lostDisplayProgram, "%s", programName.c_str());
+  live = this;
+  XSetErrorHandler(X11ErrorHandlers::NoteError);
+  XSetIOErrorHandler(X11ErrorHandlers::EndOnLostDisplay);
+}
+
+X11Connection::~X11Connection() {
+  if (live == this) live = nullptr;
+}
+
+void X11Connection::Trap(Display* display, bool* failed) {
+  XSync(display, False);
+  if (live != nullptr) live->trappedError_ = failed;
+}
+
+void X11Connection::CheckErrors() {
+  if (pending_.set && !ending_ && !foreignWindowGone_) {
+    const PendingError e = std::exchange(pending_, {});
+    // A window that went away takes requests about other resources made
+    // for it (a graphics context, shared memory) down with it.
+    const unsigned long window = foreignWindow_ != 0 ? foreignWindow_ : e.resource;
+    const bool aboutWindow = foreignWindow_ != 0 || e.errorCode == BadWindow || e.errorCode == BadDrawable;
+    XWindowAttributes attributes;
+    if (aboutWindow && window != 0 && Fails(e.display, [&] { XGetWindowAttributes(e.display, window, &attributes); })) {
+      (foreignWindow_ != 0 ? foreignWindowGone_ : destroyedOwn_) = true;
+      if (foreignWindow_ == 0) destroyedOwnWindow_ = window;
+    } else {
+      char reason[128] = "";
+      XGetErrorText(e.display, e.errorCode, reason, sizeof reason);
+      throw Exception("The X server refused to " + RequestInWords(e.display, e.requestCode, e.minorCode) + " " +
+                      (e.resource != 0 ? "the resource " + WindowName(e.resource) : std::string("the display")) +
+                      ": " + reason);
+    }
+  }
+  if (destroyedOwn_ && !ending_)
+    throw Exception("The window " + WindowName(destroyedOwnWindow_) + " was destroyed by another program");
+}
+
+}  // namespace platform
