@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
     void ReportRuns(const std::vector<Run>& runs) override {
       ConsoleReporter::ReportRuns(runs);
       for (const Run& run : runs) {
+        if (!run.aggregate_name.empty() && run.aggregate_name != "median") continue;
         const double seconds = run.GetAdjustedCPUTime() / 1e6;  // the unit is microseconds
         std::printf("  %s: %.3f %% of one core\n", run.benchmark_name().c_str(), seconds * kSecond * 100);
       }
