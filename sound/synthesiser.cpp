@@ -11,8 +11,8 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr float kRate = static_cast<float>(kSampleRate);
 
-// Levels before the volume's gain, set by measuring a long storm: at the
-// default volume it measures about -26 LUFS, the rain alone about -29.
+// Levels before the volume's gain, set by measuring long storms: at the
+// default volume two minutes measure -24 to -26.5 LUFS, the rain alone -29.6.
 constexpr float kBedLevel = 0.09f;
 constexpr float kTickLevel = 0.17f;
 constexpr float kBubbleLevel = 0.03f;

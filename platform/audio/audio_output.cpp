@@ -52,7 +52,7 @@ std::unique_ptr<AudioOutput> AudioOutput::Open(Fill fill) {
   wanted.freq = 48000;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
-  wanted.samples = 1024;  // 21 ms: short enough for a mute to be heard at once
+  wanted.samples = 2048;  // 43 ms: few wake-ups, and a mute is still heard at once
   wanted.callback = FillBuffer;
   wanted.userdata = &output->fill_;
   // No changes allowed: SDL converts to whatever the device wants.

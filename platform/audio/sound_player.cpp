@@ -75,8 +75,9 @@ void SoundPlayer::ChangeVolume(int by) { stream_.SetVolume(stream_.volume() + by
 void SoundPlayer::FadeOut() {
   if (!output_) return;
   stream_.SetMuted(true);
-  // The ramp takes 20 ms; the device plays a buffer (21 ms) behind the
-  // stream, so one more buffer's time lets the silence reach the speakers.
+  // The ramp (20 ms) is made by the next fill, within one buffer (43 ms);
+  // the 25 ms after it let the ramp at the buffer's start be played before
+  // the device goes.  All within 100 ms.
   const auto deadline = Clock::now() + std::chrono::milliseconds(60);
   while (!stream_.Silent() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   std::this_thread::sleep_for(std::chrono::milliseconds(25));

@@ -88,7 +88,11 @@ TEST_F(ProgramSound, MMutesAndSoundsAgainAndMinusMakesItSofter) {
   ASSERT_TRUE(support::WaitUntil([&] { return size() > 2u * 48000 * 4; }, 20s));
   const Window window = x_.TitledWindows().at(0).first;
   const support::Rect client = x_.ClientRectOnScreen(window);
-  const auto press = [&](KeySym key) { x_.PointAndPress(client[0] + 20, client[1] + 20, 0, {key}); };
+  // Each press released before the next, or the next is taken for a repeat.
+  const auto press = [&](KeySym key) {
+    x_.PointAndPress(client[0] + 20, client[1] + 20, 0, {key});
+    std::this_thread::sleep_for(150ms);
+  };
 
   const std::string before = PlayedSince(played, size(), 1s);
   press(XK_m);
