@@ -14,6 +14,7 @@
 #include "imaging/bmp.h"
 #include "platform/keys.h"
 #include "platform/timer.h"
+#include "platform/x11/deep_color.h"
 #include "platform/x11/x11.h"
 
 using drawing::Pixel;
@@ -94,7 +95,9 @@ struct PaintedView {
 struct TForm::Window {
   platform::X11Connection* x11 = nullptr;
   SDL_Window* handle = nullptr;
-  SDL_Surface* surface = nullptr;
+  SDL_Surface* surface = nullptr;  // null for a deep-colour window
+  std::unique_ptr<platform::DeepColorWindow> deep;
+  drawing::Size size;  // of the surface
   // Used only when the window surface is not laid out as the canvas: the
   // canvas paints here and each present converts into the surface.
   std::vector<Pixel> shadow;
@@ -308,7 +311,7 @@ std::uint64_t TForm::PaintedVersion() const {
 
 // Where presents write: the window surface, or the shadow that stands for it.
 drawing::Surface TForm::Window::Target() {
-  if (!shadow.empty()) return {shadow.data(), surface->w, surface->h, surface->w};
+  if (!shadow.empty()) return {shadow.data(), size.width, size.height, size.width};
   return {static_cast<Pixel*>(surface->pixels), surface->w, surface->h, surface->pitch / 4};
 }
 
@@ -338,13 +341,17 @@ drawing::Surface AreaOf(const drawing::Surface& surface, const drawing::Box& are
 void TForm::AttachSurface() {
   Window& window = *window_;
   window.surface = SDL_GetWindowSurface(window.handle);
-  if (window.surface == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
-  SDL_Surface* surface = window.surface;
+  // SDL has no surface for 10 bits a channel: such a window is shown
+  // through an image of our own.
+  if (window.surface == nullptr && window.deep == nullptr) window.deep = platform::DeepColorWindow::Of(window.handle);
+  if (window.surface == nullptr && window.deep == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
+  window.size = window.deep ? window.deep->Size() : drawing::Size{window.surface->w, window.surface->h};
   // A new vector, not a resized one: the memory follows the current size,
   // and a host window that was huge for a moment does not keep it.
-  window.shadow = std::vector<Pixel>(CanvasCanPaintOn(surface) ? 0 : static_cast<std::size_t>(surface->w) * surface->h);
+  const bool inPlace = window.surface != nullptr && CanvasCanPaintOn(window.surface);
+  window.shadow = std::vector<Pixel>(inPlace ? 0 : static_cast<std::size_t>(window.size.width) * window.size.height);
   const drawing::Surface target = window.Target();
-  const drawing::Box whole{0, 0, surface->w, surface->h};
+  const drawing::Box whole{0, 0, window.size.width, window.size.height};
 
   const bool foreign = Guest();
   window.fullScreen = Presentation.kind == platform::Presentation::kFullScreen ||
@@ -413,9 +420,16 @@ void TForm::Present() {
       const drawing::Box shown = drawing::Intersection({area.x + box.x, area.y + box.y, box.width, box.height}, area);
       boxes.push_back({shown.x, shown.y, shown.width, shown.height});
     }
+    if (window.deep) {
+      const drawing::Box all{0, 0, window.size.width, window.size.height};
+      std::vector<drawing::Box> shown;
+      for (const SDL_Rect& box : boxes) shown.push_back({box.x, box.y, box.w, box.h});
+      window.deep->Show(target, whole ? std::span(&all, 1) : std::span<const drawing::Box>(shown));
+      break;
+    }
     // Only what changed is converted: a frame changes a fraction of a
     // large host window.
-    if (!window.shadow.empty() && whole) window.ConvertShadow({0, 0, window.surface->w, window.surface->h});
+    if (!window.shadow.empty() && whole) window.ConvertShadow({0, 0, window.size.width, window.size.height});
     if (!window.shadow.empty() && !whole)
       for (const SDL_Rect& box : boxes) window.ConvertShadow(box);
     const int updated = whole ? SDL_UpdateWindowSurface(window.handle)
@@ -493,7 +507,7 @@ void TForm::HandleEvent(const SDL_Event& event) {
       if (event.button.button == SDL_BUTTON_LEFT && window_->leftButtonDown) {
         window_->leftButtonDown = false;
         const bool inside = event.button.x >= 0 && event.button.y >= 0 &&
-                            event.button.x < window_->surface->w && event.button.y < window_->surface->h;
+                            event.button.x < window_->size.width && event.button.y < window_->size.height;
         if (inside && OnClick) {
           TNotifyEvent handler = OnClick;
           handler(this);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -685,6 +686,51 @@ INSTANTIATE_TEST_SUITE_P(
         HostCase{"PreviewByOption", [](XSession& x) { return x.MakeWindow(200, 150); }, {"--root", "--window-id"},
                  nullptr, {{kPreview, kPreviewView}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A screen of 10 bits a channel: each 8-bit value widened exactly (its top
+// bits repeated below it), in the window, on the root and in a host window.
+struct DeepCase {
+  const char* name;
+  std::vector<std::string> args;
+};
+void PrintTo(const DeepCase& c, std::ostream* os) { *os << c.name; }
+class DeepColourScreen : public ::testing::TestWithParam<DeepCase> {};
+
+TEST_P(DeepColourScreen, ShowsTheAnimationInItsExactColours) {
+  XSession x("1700x1100", 30);
+  std::vector<std::string> args = GetParam().args;
+  Window window = DefaultRootWindow(x.Dpy());
+  Views views{{{0, 0, 1700, 1100}, {50, 34, 2 * kWidth, 2 * kHeight}}};
+  if (!args.empty() && args.back() == "--window-id") {
+    window = x.MakeWindow(1024, 768);
+    std::ostringstream id;
+    id << "0x" << std::hex << window;
+    args.push_back(id.str());
+    views = {{{0, 0, 1024, 768}, {112, 235, kWidth, kHeight}}};
+  }
+  ChildProcess rain = Launch(kProgram, x.Scratch(), x.DisplayName(), args);
+  if (args.empty()) window = RainWindow(x, kClient), views = {{kInPlace, kInPlace}};
+  ASSERT_NE(window, 0u) << ReadFile(x.Scratch() / "stderr.txt");
+  ExpectShown(x, window, views);
+  std::array<unsigned long, 3> masks{};
+  const Pixels raw = x.GrabRaw(window, &masks);
+  ASSERT_EQ(std::popcount(masks[0]), 10);
+  const auto exact = [&](std::uint32_t pixel) {
+    return std::ranges::all_of(masks, [&](unsigned long mask) {
+      const std::uint32_t v = (pixel & mask) >> std::countr_zero(mask);
+      return (v & 3) == v >> 8;
+    });
+  };
+  EXPECT_EQ(std::ranges::count_if(raw, exact), static_cast<long>(raw.size())) << "pixels not widened exactly";
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0);
+  EXPECT_EQ(ReadFile(x.Scratch() / "stderr.txt"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Presentations, DeepColourScreen,
+                         ::testing::Values(DeepCase{"Window", {}}, DeepCase{"Root", {"--root"}},
+                                           DeepCase{"HostWindow", {"--window-id"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Destroyed by another program, its own window or the frame the window
 // manager put around it, the program ends with one line naming the window.

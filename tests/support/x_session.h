@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <bit>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -58,13 +59,13 @@ using Rect = std::array<int, 4>;  // left, top, width, height
 
 class XSession {
  public:
-  // Xvfb, 1280 x 1024 (or `size`) at 24 bits, on the first free display
-  // number.
-  explicit XSession(const std::string& size = "1280x1024") {
+  // Xvfb, 1280 x 1024 (or `size`) at 24 bits (or `depth`), on the first
+  // free display number.
+  explicit XSession(const std::string& size = "1280x1024", int depth = 24) {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
     server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                             size + "x24", "-nolisten", "tcp", "-noreset"},
+                                             size + "x" + std::to_string(depth), "-nolisten", "tcp", "-noreset"},
                     Scratch() / "xvfb.log");
     close(fds[1]);
     // Xvfb writes its number in one small write once it takes connections.
@@ -134,16 +135,32 @@ class XSession {
     return rect;
   }
 
-  // The window's pixels as the server holds them, 0x00RRGGBB, row-major.
-  std::vector<std::uint32_t> Grab(Window window) {
+  // The window's pixels as the server holds them, row-major, each in the
+  // window's own layout (GrabRaw) or as 0x00RRGGBB, deeper channels cut to
+  // their top 8 bits (Grab).
+  std::vector<std::uint32_t> GrabRaw(Window window, std::array<unsigned long, 3>* masks = nullptr) {
     const Rect rect = ClientRectOnScreen(window);
     std::vector<std::uint32_t> pixels;
     XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(rect[2]), static_cast<unsigned>(rect[3]),
                               AllPlanes, ZPixmap);
     for (int y = 0; image != nullptr && y < rect[3]; ++y)
-      for (int x = 0; x < rect[2]; ++x)
-        pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
+      for (int x = 0; x < rect[2]; ++x) pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y)));
+    if (image != nullptr && masks != nullptr) *masks = {image->red_mask, image->green_mask, image->blue_mask};
     if (image != nullptr) XDestroyImage(image);
+    return pixels;
+  }
+  std::vector<std::uint32_t> Grab(Window window) {
+    std::array<unsigned long, 3> masks{0xFF0000, 0xFF00, 0xFF};
+    std::vector<std::uint32_t> pixels = GrabRaw(window, &masks);
+    for (std::uint32_t& pixel : pixels) {
+      std::uint32_t narrow = 0;
+      for (const unsigned long mask : masks) {
+        const int bits = std::popcount(mask);
+        const std::uint32_t value = (pixel & mask) >> std::countr_zero(mask);
+        narrow = narrow << 8 | (bits >= 8 ? value >> (bits - 8) : value << (8 - bits));
+      }
+      pixel = narrow;
+    }
     return pixels;
   }
 
