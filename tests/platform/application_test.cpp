@@ -1,13 +1,13 @@
-// The application's message loop with a real SDL event queue and timer
-// thread, on SDL's offscreen video driver so that no display is needed:
-// the timer's rate and its refusal to queue events up, the window surface
-// the canvas paints on, and how Run ends.
+// The application's message loop over a scripted display: the timer's rate
+// and its refusal to queue events up, the pixels the canvas paints on, and
+// how Run ends; and why no display can be had.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +17,7 @@
 #include "platform/application.h"
 #include "platform/form.h"
 #include "platform/timer.h"
+#include "tests/support/fake_backend.h"
 #include "tests/support/message_of.h"
 
 namespace {
@@ -36,10 +37,7 @@ class TestForm : public TForm {
 
 class ApplicationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    currentTest = this;
-  }
+  void SetUp() override { currentTest = this; }
 
   // A form of the given properties whose Timer1 calls onTick_ every 1 ms.
   TestForm* CreateForm(const std::string& formProperties = R"("ClientWidth": 40, "ClientHeight": 30)") {
@@ -55,7 +53,7 @@ class ApplicationTest : public ::testing::Test {
   }
 
   void Run() {
-    app_.Initialize();
+    app_.Initialize(std::make_unique<support::FakeBackend>(display_));
     app_.Run();
   }
 
@@ -63,6 +61,7 @@ class ApplicationTest : public ::testing::Test {
   std::string text_;
   imaging::ResourceTable table_;
   std::function<void(TestForm*)> onTick_;
+  std::shared_ptr<support::FakeBackend::Record> display_ = std::make_shared<support::FakeBackend::Record>();
   // Declared last, so it deletes its forms before what they refer to goes.
   TApplication app_;
 };
@@ -134,15 +133,28 @@ TEST_F(ApplicationTest, WindowIsTheClientSizeAndItsColourUntilDrawnOnAndCloseEnd
 TEST_F(ApplicationTest, ExceptionOfAHandlerLeavesRun) {
   CreateForm();
   onTick_ = [](TestForm*) { throw Exception("boom"); };
-  app_.Initialize();
-  EXPECT_THROW(app_.Run(), Exception);
+  EXPECT_THROW(Run(), Exception);
 }
 
-TEST(ApplicationStartTest, NoUsableDisplayIsAnException) {
-  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
-  TApplication app;
-  const std::string message = support::MessageOf([&] { app.Initialize(); });
-  EXPECT_TRUE(message.starts_with("Cannot open a window: ")) << message;
+TEST(ApplicationStartTest, NoUsableDisplayIsAnExceptionSayingWhy) {
+  const struct {
+    const char* backend;
+    const char* driver;
+    std::string says;
+  } cases[] = {
+      {"", "no-such-driver", "Cannot open a window: "},
+      {"x11", "no-such-driver", "Cannot open a window: "},
+      {"wayland", "x11", "Cannot open a window: RAIN_BACKEND=wayland: this build shows on X11 only"},
+      {"quartz", "x11", "Cannot open a window: RAIN_BACKEND=quartz names no display system (x11 or wayland)"},
+  };
+  for (const auto& c : cases) {
+    setenv("RAIN_BACKEND", c.backend, 1);
+    setenv("SDL_VIDEODRIVER", c.driver, 1);
+    TApplication app;
+    const std::string message = support::MessageOf([&] { app.Initialize(); });
+    EXPECT_TRUE(message.starts_with(c.says)) << c.backend << ": " << message;
+  }
+  unsetenv("RAIN_BACKEND");
 }
 
 }  // namespace
