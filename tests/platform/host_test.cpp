@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/timer.h"
@@ -160,8 +161,12 @@ TEST_F(HostTest, AViewOffScreenIsMappedIntoItsAreaAndOnlyItsBoxPresented) {
 TEST_F(HostTest, PixelsThatMovedArePaintedWhereTheyAreNow) {
   platform::Host& host = Make();
   host.Open({});
-  // The display hands out other memory for the same window, without a word.
-  record_->onDispatch = [&] { record_->pixels = std::vector<drawing::Pixel>(40 * 30, kBackground); };
+  // The display hands out other memory for the same window, without a
+  // word; the old memory is kept, so no address comes back.
+  std::vector<std::vector<drawing::Pixel>> given;
+  record_->onDispatch = [&] {
+    given.push_back(std::exchange(record_->pixels, std::vector<drawing::Pixel>(40 * 30, kBackground)));
+  };
   onTick_ = [&](int) {
     Paint(1, 1);
     host.Stop();
