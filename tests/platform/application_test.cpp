@@ -130,6 +130,23 @@ TEST_F(ApplicationTest, WindowIsTheClientSizeAndItsColourUntilDrawnOnAndCloseEnd
   EXPECT_FALSE(form->Visible()) << "closing the main form takes the window away";
 }
 
+TEST_F(ApplicationTest, TheDescriptionAndThePresentationReachTheDisplayAndTheDisplayIsLetGo) {
+  TestForm* form = CreateForm(R"("Left": 5, "Top": 6, "ClientWidth": 40, "ClientHeight": 30, "Caption": "T",)"
+                              R"( "BorderIcons": ["biSystemMenu"], "Color": "clBlack")");
+  form->Presentation = {.kind = platform::Presentation::kWindow, .scale = 3};
+  onTick_ = [](TestForm* f) { f->Close(); };
+  Run();
+  EXPECT_EQ(display_->presentation, form->Presentation);
+  EXPECT_EQ(display_->look.caption, "T");
+  EXPECT_EQ(display_->look.client, drawing::Size(40, 30));
+  EXPECT_EQ(display_->look.place, drawing::Point(5, 6));
+  EXPECT_FALSE(display_->look.minimizeButton);
+  EXPECT_EQ(display_->look.background, 0u);
+  EXPECT_FALSE(display_->closed) << "the window stays until the application shuts down";
+  app_.Shutdown();
+  EXPECT_TRUE(display_->closed);
+}
+
 TEST_F(ApplicationTest, ExceptionOfAHandlerLeavesRun) {
   CreateForm();
   onTick_ = [](TestForm*) { throw Exception("boom"); };
