@@ -56,16 +56,17 @@ void TForm::Show() {
   if (shown_ || backend_ == nullptr) return;
   if (host_ == nullptr) {
     // The handlers as they are when raised, not as they were now.
-    platform::HostHooks hooks{
-        .layout = [this](drawing::Size area) {
-          return OnLayout ? OnLayout(area) : drawing::Placement{{ClientWidth, ClientHeight},
-                                                                drawing::FitView(ClientWidth, ClientHeight, area.width, area.height).box};
-        },
-        .resized = [this] { if (TNotifyEvent handler = OnResize) handler(this); },
-        .seen = [this] { if (TNotifyEvent handler = OnShow) handler(this); },
-        .unseen = [this] { if (TNotifyEvent handler = OnHide) handler(this); },
-        .click = [this] { if (TNotifyEvent handler = OnClick) handler(this); },
-        .close = [this] { Close(); }};
+    const auto raise = [this](const TNotifyEvent& event) {
+      return [this, &event] {
+        if (TNotifyEvent handler = event) handler(this);
+      };
+    };
+    platform::HostHooks hooks{.layout = OnLayout,
+                              .resized = raise(OnResize),
+                              .seen = raise(OnShow),
+                              .unseen = raise(OnHide),
+                              .click = raise(OnClick),
+                              .close = [this] { Close(); }};
     host_ = std::make_unique<platform::Host>(*backend_, Presentation, canvas_, drawing::Size{ClientWidth, ClientHeight},
                                              PaintPixel(Color), std::move(hooks));
   }

@@ -133,8 +133,12 @@ void Host::Run() {
     for (const Event& event : events)
       if (!stopped_) Handle(event);
     if (stopped_ || endRequested != 0) break;
-    // Each round the display has its say on the window's state first.
-    keys_.Follow(backend_.FullScreen());
+    // Only news of the state counts: the state before the display took in
+    // a burst of presses would otherwise pass for the window manager's own.
+    if (const bool fullScreen = backend_.FullScreen(); fullScreen != fullScreen_) {
+      fullScreen_ = fullScreen;
+      keys_.Follow(fullScreen);
+    }
     views_.Attach(backend_.Pixels());
     TTimer::FireDue();
     PresentIfChanged();

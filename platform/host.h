@@ -53,6 +53,7 @@ class Host {
   HostHooks hooks_;
   Presentation presentation_;
   bool seen_ = true;  // until the display says otherwise
+  bool fullScreen_ = false;  // as the display last said
   bool stopped_ = false;
 };
 

@@ -79,8 +79,12 @@ class X11Backend final : public Backend {
   void Close() override;
 
  private:
-  bool Guest() const { return presentation_.kind == Presentation::kRoot || presentation_.kind == Presentation::kHostWindow; }
-  int Scale() const { return presentation_.kind == Presentation::kWindow ? std::clamp(presentation_.scale, 1, 16) : 1; }
+  bool Guest() const {
+    return presentation_.kind == Presentation::kRoot || presentation_.kind == Presentation::kHostWindow;
+  }
+  int Scale() const {
+    return presentation_.kind == Presentation::kWindow ? std::clamp(presentation_.scale, 1, 16) : 1;
+  }
   SDL_Point ClientPlace(int top, int left, int bottom, int right) const;
   void TakeSurface();
   void ConvertShadow(const SDL_Rect& box);
@@ -197,7 +201,8 @@ void X11Backend::Open(const WindowLook& look, const Presentation& presentation) 
       }
     }
     if (look.icon != nullptr) SetIcon(window_, *look.icon);
-    SetFrameButtons(window_, {.systemMenu = true, .minimize = look.minimizeButton, .maximize = false, .sizeable = false});
+    SetFrameButtons(window_,
+                    {.systemMenu = true, .minimize = look.minimizeButton, .maximize = false, .sizeable = false});
     if (presentation.kind == Presentation::kFullScreen)
       platform::SetFullScreen(window_, true, {rect.x, rect.y, rect.w, rect.h}, {});
   }

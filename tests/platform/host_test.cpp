@@ -8,6 +8,7 @@
 #include <signal.h>
 
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -253,6 +254,34 @@ TEST_F(HostTest, KeysReachTheRule) {
     host.Run();
     EXPECT_EQ(record_->fullScreenAsked, c.fullScreenAsked) << c.what;
     EXPECT_EQ(clicks_, c.clicks) << c.what;
+  }
+}
+
+TEST_F(HostTest, TheKeysFollowTheWindowsStateAsTheDisplaySaysIt) {
+  const Event f11 = Said(Event::kKeyDown, Key::kF11), escape = Said(Event::kKeyDown, Key::kEscape);
+  const struct {
+    const char* what;
+    std::deque<std::vector<Event>> rounds;
+    int fullScreenFrom;  // the round from which the display says the window covers its screen
+    std::vector<bool> fullScreenAsked;
+  } cases[] = {
+      // The state that lags behind the presses is not the window manager's own.
+      {"a burst of F11", {{f11}, {f11}, {}, {f11}}, 3, {true, false, true}},
+      {"the window manager's own full screen, undone by Escape", {{}, {}, {escape}}, 2, {false}},
+  };
+  for (const auto& c : cases) {
+    record_->fullScreen = false;
+    record_->fullScreenAsked.clear();
+    platform::Host& host = Make();
+    host.Open({});
+    int round = 0;
+    record_->onDispatch = [&] {
+      if (++round == c.fullScreenFrom) record_->fullScreen = true;
+      if (round == 6) host.Stop();
+    };
+    record_->rounds = c.rounds;
+    host.Run();
+    EXPECT_EQ(record_->fullScreenAsked, c.fullScreenAsked) << c.what;
   }
 }
 

@@ -53,7 +53,9 @@ class FakeBackend final : public platform::Backend {
     record_->look = look;
     record_->presentation = presentation;
   }
-  std::vector<platform::Area> Areas() override { return record_->opened ? record_->areas : std::vector<platform::Area>{}; }
+  std::vector<platform::Area> Areas() override {
+    return record_->opened ? record_->areas : std::vector<platform::Area>{};
+  }
   drawing::Surface Pixels() override {
     return {record_->pixels.data(), record_->size.width, record_->size.height, record_->size.width};
   }
