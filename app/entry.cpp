@@ -9,19 +9,6 @@
 
 namespace app {
 
-namespace {
-
-// Under a driver that draws nowhere (SDL_VIDEODRIVER=dummy or offscreen) the
-// animation would run unseen, so such a start fails as one without a
-// display does.
-void RequireScreen() {
-  if (Application->ShowsOnScreen()) return;
-  throw Exception("Cannot open a window: the video driver \"" + Application->VideoDriver() +
-                  "\" shows nothing on a screen (unset SDL_VIDEODRIVER)");
-}
-
-}  // namespace
-
 int GuardedEntry(const EntrySteps& steps, const std::function<void(const Exception&)>& show) {
   try {
     steps.initialize();
@@ -65,7 +52,6 @@ WindowOptions WindowOptionsOf(const CommandLine& options) {
 int ProgramEntry(const CommandLine& options) {
   const int status = GuardedEntry({[] {
                                      Application->Initialize();
-                                     RequireScreen();
                                    },
                                    [&] {
                                      Application->CreateForm(&fMain, WindowOptionsOf(options));

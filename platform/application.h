@@ -11,11 +11,7 @@
 #include "platform/component.h"
 #include "platform/form.h"
 
-union SDL_Event;
-
 namespace platform {
-
-class X11Connection;
 
 // What the desktop says about the screen windows open on.
 struct DesktopScreen {
@@ -43,6 +39,8 @@ class TApplication : public TComponent {
   // display to show windows on, saying why.  From here on SIGINT and SIGTERM
   // end Run as a close does.
   void Initialize();
+  // The same on a display of the caller's choosing.
+  void Initialize(std::unique_ptr<platform::Backend> backend);
 
   // Creates a form owned by the application, made with `arguments` after
   // its owner, and stores it in *reference.  The first form created is the
@@ -64,25 +62,18 @@ class TApplication : public TComponent {
   // Exceptions from event handlers leave Run, as does an X error that
   // nothing explains.
   void Run();
-  void Terminate() { terminated_ = true; }
+  void Terminate();
   // Whether SIGINT or SIGTERM asked the program to end since Initialize.
   bool EndRequested() const;
 
   // Read once Initialize has started the display.
   platform::DesktopScreen Desktop() const;
 
-  // The video driver Initialize started ("x11", ...), empty before; and
-  // whether it puts windows on a screen, which SDL's dummy, evdev and
-  // offscreen drivers do not (SDL_VIDEODRIVER may still pick them).
-  std::string VideoDriver() const;
-  bool ShowsOnScreen() const;
-
   // Shows the message in a message box titled "<Title> - error" while the
   // program starts in a window of its own (`guest` false); otherwise (once
   // it ran, for a guest in another program's window, without a display,
-  // when no box can be shown or the driver started shows nothing on a
-  // screen) prints it on stderr as one line.  SIGINT and SIGTERM end the
-  // program and the box at once.
+  // or when no box can be shown) prints it on stderr as one line.  SIGINT
+  // and SIGTERM end the program and the box at once.
   void ShowException(const Exception* exception, bool guest = false);
 
   // Frees the forms and closes the display, as the destructor does; the
@@ -90,13 +81,8 @@ class TApplication : public TComponent {
   void Shutdown();
 
  private:
-  void Dispatch(const SDL_Event& event);
-  void Wait() const;
-  void PresentIfChanged();
-
-  std::unique_ptr<platform::X11Connection> x11_;  // from Initialize on
+  std::unique_ptr<platform::Backend> backend_;  // from Initialize on
   TForm* mainForm_ = nullptr;
-  bool initialized_ = false;
   bool terminated_ = false;
   bool running_ = false;  // Run showed the main form
 };

@@ -18,29 +18,11 @@
 #include "platform/backend.h"
 #include "platform/component.h"
 #include "platform/description.h"
-
-union SDL_Event;
-struct SDL_Window;
+#include "platform/views.h"
 
 namespace platform {
-class X11Connection;
+class Host;
 }
-
-namespace platform {
-
-// One part of the window with a view of its own: the whole window, or one
-// monitor of the root window.
-struct View {
-  drawing::Box area;  // in the window
-  // Laid out by the form's OnLayout: the window covers a screen (full
-  // screen, another program's window).  Otherwise the view is the client
-  // area, ClientWidth x ClientHeight, at the window's scale.
-  bool fills = false;
-  drawing::Placement placement;
-  TCanvas* canvas = nullptr;  // paints the view
-};
-
-}  // namespace platform
 
 class TForm : public TComponent {
  public:
@@ -117,35 +99,10 @@ class TForm : public TComponent {
 
  private:
   friend class TApplication;
-  struct Window;
-
-  // For the application's message loop.
-  std::uint32_t WindowId() const;  // 0 before the window is made
-  SDL_Window* Handle() const;      // nullptr before the window is made
-  void HandleEvent(const SDL_Event& event);
-  void PlaceClientArea();
-  void PresentIfChanged();
-  // Raises OnShow or OnHide when whether the window can be seen changed.
-  void CheckSeen();
-  // Follows the window manager's full screen: a window of fixed size may
-  // grow while it covers the screen.
-  void FollowState();
-  // Lays the views out again when the root window's monitors changed.
-  void FollowMonitors();
-  // Into full screen on the window's monitor or back to where it was.
-  void SetFullScreen(bool on);
-  // Whether the window is hidden only by monitors switched off, which say
-  // nothing when they come back on: the loop must ask again in a second.
-  bool WaitsForMonitors() const;
-
-  void AttachSurface();
-  void Present();
-  int WindowScale() const;
-  bool Guest() const;  // in the root window or another program's
-  std::uint64_t PaintedVersion() const;
 
   TCanvas canvas_;
-  std::function<void()> onClose_;           // set by the application for its main form
-  platform::X11Connection* x11_ = nullptr;  // the application's, set before it shows the form
-  std::unique_ptr<Window> window_;
+  std::function<void()> onClose_;            // set by the application for its main form
+  platform::Backend* backend_ = nullptr;     // the application's, set before it shows the form
+  std::unique_ptr<platform::Host> host_;     // from Show on
+  bool shown_ = false;
 };

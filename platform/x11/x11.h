@@ -81,6 +81,10 @@ std::string XftDpi();
 // held down on the keyboard now, wherever it was pressed.
 bool KeyHeld(SDL_Window* window, int key);
 
+// Shows SDL's message box, or returns false.  Meanwhile SIGINT and SIGTERM
+// end the program and the box at once, and the box ends with the program.
+bool ShowBoxEndedBySignals(const std::string& title, const std::string& message);
+
 // Why SDL could not start its X11 video driver, in the user's words: no
 // DISPLAY, a display that cannot be opened (named), or too little memory.
 std::string WhyNoDisplay(const std::string& sdlError);

@@ -1,13 +1,13 @@
-// The application's message loop with a real SDL event queue and timer
-// thread, on SDL's offscreen video driver so that no display is needed:
-// the timer's rate and its refusal to queue events up, the window surface
-// the canvas paints on, and how Run ends.
+// The application's message loop over a scripted display: the timer's rate
+// and its refusal to queue events up, the pixels the canvas paints on, and
+// how Run ends; and why no display can be had.
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +17,7 @@
 #include "platform/application.h"
 #include "platform/form.h"
 #include "platform/timer.h"
+#include "tests/support/fake_backend.h"
 #include "tests/support/message_of.h"
 
 namespace {
@@ -36,10 +37,7 @@ class TestForm : public TForm {
 
 class ApplicationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    currentTest = this;
-  }
+  void SetUp() override { currentTest = this; }
 
   // A form of the given properties whose Timer1 calls onTick_ every 1 ms.
   TestForm* CreateForm(const std::string& formProperties = R"("ClientWidth": 40, "ClientHeight": 30)") {
@@ -55,7 +53,7 @@ class ApplicationTest : public ::testing::Test {
   }
 
   void Run() {
-    app_.Initialize();
+    app_.Initialize(std::make_unique<support::FakeBackend>(display_));
     app_.Run();
   }
 
@@ -63,6 +61,7 @@ class ApplicationTest : public ::testing::Test {
   std::string text_;
   imaging::ResourceTable table_;
   std::function<void(TestForm*)> onTick_;
+  std::shared_ptr<support::FakeBackend::Record> display_ = std::make_shared<support::FakeBackend::Record>();
   // Declared last, so it deletes its forms before what they refer to goes.
   TApplication app_;
 };
@@ -131,18 +130,48 @@ TEST_F(ApplicationTest, WindowIsTheClientSizeAndItsColourUntilDrawnOnAndCloseEnd
   EXPECT_FALSE(form->Visible()) << "closing the main form takes the window away";
 }
 
+TEST_F(ApplicationTest, TheDescriptionAndThePresentationReachTheDisplayAndTheDisplayIsLetGo) {
+  TestForm* form = CreateForm(R"("Left": 5, "Top": 6, "ClientWidth": 40, "ClientHeight": 30, "Caption": "T",)"
+                              R"( "BorderIcons": ["biSystemMenu"], "Color": "clBlack")");
+  form->Presentation = {.kind = platform::Presentation::kWindow, .scale = 3};
+  onTick_ = [](TestForm* f) { f->Close(); };
+  Run();
+  EXPECT_EQ(display_->presentation, form->Presentation);
+  EXPECT_EQ(display_->look.caption, "T");
+  EXPECT_EQ(display_->look.client, drawing::Size(40, 30));
+  EXPECT_EQ(display_->look.place, drawing::Point(5, 6));
+  EXPECT_FALSE(display_->look.minimizeButton);
+  EXPECT_EQ(display_->look.background, 0u);
+  EXPECT_FALSE(display_->closed) << "the window stays until the application shuts down";
+  app_.Shutdown();
+  EXPECT_TRUE(display_->closed);
+}
+
 TEST_F(ApplicationTest, ExceptionOfAHandlerLeavesRun) {
   CreateForm();
   onTick_ = [](TestForm*) { throw Exception("boom"); };
-  app_.Initialize();
-  EXPECT_THROW(app_.Run(), Exception);
+  EXPECT_THROW(Run(), Exception);
 }
 
-TEST(ApplicationStartTest, NoUsableDisplayIsAnException) {
-  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
-  TApplication app;
-  const std::string message = support::MessageOf([&] { app.Initialize(); });
-  EXPECT_TRUE(message.starts_with("Cannot open a window: ")) << message;
+TEST(ApplicationStartTest, NoUsableDisplayIsAnExceptionSayingWhy) {
+  const struct {
+    const char* backend;
+    const char* driver;
+    std::string says;
+  } cases[] = {
+      {"", "no-such-driver", "Cannot open a window: "},
+      {"x11", "no-such-driver", "Cannot open a window: "},
+      {"wayland", "x11", "Cannot open a window: RAIN_BACKEND=wayland: this build shows on X11 only"},
+      {"quartz", "x11", "Cannot open a window: RAIN_BACKEND=quartz names no display system (x11 or wayland)"},
+  };
+  for (const auto& c : cases) {
+    setenv("RAIN_BACKEND", c.backend, 1);
+    setenv("SDL_VIDEODRIVER", c.driver, 1);
+    TApplication app;
+    const std::string message = support::MessageOf([&] { app.Initialize(); });
+    EXPECT_TRUE(message.starts_with(c.says)) << c.backend << ": " << message;
+  }
+  unsetenv("RAIN_BACKEND");
 }
 
 }  // namespace
