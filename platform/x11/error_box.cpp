@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <string>
 
 #include "platform/x11/x11.h"
 
@@ -38,7 +40,15 @@ bool ShowBoxEndedBySignals(const std::string& title, const std::string& message)
     if (previous[i].sa_handler != SIG_IGN) sigaction(kEnding[i], &byDefault, nullptr);
   }
   boxOwner = getpid();
+  // SDL tries zenity before its own X11 box, and where zenity cannot start
+  // its complaint takes our line's place: with no PATH to find it on, SDL
+  // goes straight to the box it draws itself.
+  const char* path = std::getenv("PATH");
+  const std::string savedPath = path != nullptr ? path : "";
+  setenv("PATH", "", 1);
   const bool shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), nullptr) == 0;
+  if (path != nullptr) setenv("PATH", savedPath.c_str(), 1);
+  else unsetenv("PATH");
   boxOwner = 0;
   for (int i = 0; i < 2; ++i) sigaction(kEnding[i], &previous[i], nullptr);
   return shown;
