@@ -70,6 +70,7 @@ void WaylandBackend::DropView(View& view) {
   if (view.fractional != nullptr) wp_fractional_scale_v1_destroy(view.fractional);
   if (view.viewport != nullptr) wp_viewport_destroy(view.viewport);
   if (view.decoration != nullptr) zxdg_toplevel_decoration_v1_destroy(view.decoration);
+  DropDrawnFrame(view);
   if (view.toplevel != nullptr) xdg_toplevel_destroy(view.toplevel);
   if (view.xdgSurface != nullptr) xdg_surface_destroy(view.xdgSurface);
   if (view.layer != nullptr) zwlr_layer_surface_v1_destroy(view.layer);

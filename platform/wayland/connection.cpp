@@ -66,6 +66,7 @@ void WaylandBackend::Start() {
 WaylandBackend::~WaylandBackend() {
   if (display_ == nullptr) return;
   while (!views_.empty()) DropView(*views_.back());
+  DropDrawnFrames();
   if (keyboard_ != nullptr) wl_keyboard_destroy(keyboard_);
   if (keyState_ != nullptr) xkb_state_unref(keyState_);
   if (keymap_ != nullptr) xkb_keymap_unref(keymap_);
@@ -132,7 +133,7 @@ void WaylandBackend::Unbind(std::uint32_t name) {
 
 void WaylandBackend::CheckConnection() {
   const int error = wl_display_get_error(display_);
-  if (error == 0) return;
+  if (error == 0) return CheckDrawnFrame();
   if (error == EPROTO) {
     const wl_interface* interface = nullptr;
     std::uint32_t id = 0;

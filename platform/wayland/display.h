@@ -23,6 +23,9 @@
 #include "xdg-decoration-unstable-v1-client.h"
 #include "xdg-shell-client.h"
 
+struct libdecor;
+struct libdecor_frame;
+
 namespace platform::wayland {
 
 struct Output {
@@ -41,6 +44,7 @@ struct View {
   xdg_surface* xdgSurface = nullptr;
   xdg_toplevel* toplevel = nullptr;
   zxdg_toplevel_decoration_v1* decoration = nullptr;
+  libdecor_frame* drawnFrame = nullptr;  // libdecor's, which holds the toplevel then
   zwlr_layer_surface_v1* layer = nullptr;
   wp_viewport* viewport = nullptr;
   wp_fractional_scale_v1* fractional = nullptr;
@@ -116,7 +120,19 @@ class WaylandBackend final : public Backend {
   drawing::Size WindowedSize() const;
   void OpenWindow(bool fullScreen);
   void HoldSize(bool hold);
-  void AckConfigure(View& view, std::uint32_t serial);
+  // The size the last configure asks for, and taking it on.
+  drawing::Size ConfiguredSize() const;
+  void Configured(View& view);
+
+  // --- drawn_frame.cpp: libdecor's title bar
+  // False where libdecor cannot make the window.
+  bool OpenDrawnFrame(View& view, bool fullScreen);
+  void HoldDrawnFrameSize(drawing::Size size);
+  void SetDrawnFrameFullScreen(bool on);
+  void DropDrawnFrame(View& view);
+  void DropDrawnFrames();
+  static void NoteDrawnFrameError(const char* message);
+  void CheckDrawnFrame();
 
   // --- background.cpp
   void OpenBackground();
@@ -148,6 +164,7 @@ class WaylandBackend final : public Backend {
   wl_shm* shm_ = nullptr;
   xdg_wm_base* wmBase_ = nullptr;
   zxdg_decoration_manager_v1* decorations_ = nullptr;
+  libdecor* drawnFrames_ = nullptr;  // made only where the compositor draws no title bars
   zwlr_layer_shell_v1* layerShell_ = nullptr;
   wp_viewporter* viewporter_ = nullptr;
   wp_fractional_scale_manager_v1* fractionalScale_ = nullptr;

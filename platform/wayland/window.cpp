@@ -50,7 +50,11 @@ const xdg_toplevel_listener kToplevel = {
 };
 
 const xdg_surface_listener kXdgSurface = {
-    .configure = [](void* data, xdg_surface*, std::uint32_t serial) { Self(data)->AckConfigure(WindowView(data), serial); },
+    .configure =
+        [](void* data, xdg_surface* surface, std::uint32_t serial) {
+          xdg_surface_ack_configure(surface, serial);
+          Self(data)->Configured(WindowView(data));
+        },
 };
 
 const wp_fractional_scale_v1_listener kFractional = {
@@ -96,6 +100,17 @@ drawing::Size WaylandBackend::WindowedSize() const {
 void WaylandBackend::OpenWindow(bool fullScreen) {
   View& view = NewView();
   wl_surface_add_listener(view.surface, &kSurface, this);
+  if (fractionalScale_ != nullptr && viewporter_ != nullptr) {
+    view.viewport = wp_viewporter_get_viewport(viewporter_, view.surface);
+    view.fractional = wp_fractional_scale_manager_v1_get_fractional_scale(fractionalScale_, view.surface);
+    wp_fractional_scale_v1_add_listener(view.fractional, &kFractional, this);
+  }
+  // Without the compositor's title bar, libdecor draws one; without
+  // libdecor the window still shows, bare.
+  if (decorations_ == nullptr && OpenDrawnFrame(view, fullScreen)) {
+    wl_surface_commit(view.surface);
+    return;
+  }
   view.xdgSurface = xdg_wm_base_get_xdg_surface(wmBase_, view.surface);
   xdg_surface_add_listener(view.xdgSurface, &kXdgSurface, this);
   view.toplevel = xdg_surface_get_toplevel(view.xdgSurface);
@@ -107,11 +122,6 @@ void WaylandBackend::OpenWindow(bool fullScreen) {
     view.decoration = zxdg_decoration_manager_v1_get_toplevel_decoration(decorations_, view.toplevel);
     zxdg_toplevel_decoration_v1_set_mode(view.decoration, ZXDG_TOPLEVEL_DECORATION_V1_MODE_SERVER_SIDE);
   }
-  if (fractionalScale_ != nullptr && viewporter_ != nullptr) {
-    view.viewport = wp_viewporter_get_viewport(viewporter_, view.surface);
-    view.fractional = wp_fractional_scale_manager_v1_get_fractional_scale(fractionalScale_, view.surface);
-    wp_fractional_scale_v1_add_listener(view.fractional, &kFractional, this);
-  }
   // The compositor picks the output: the one the user is at.
   if (fullScreen) xdg_toplevel_set_fullscreen(view.toplevel, nullptr);
   wl_surface_commit(view.surface);
@@ -121,17 +131,22 @@ void WaylandBackend::OpenWindow(bool fullScreen) {
 // fills an output.
 void WaylandBackend::HoldSize(bool hold) {
   const drawing::Size size = hold ? WindowedSize() : drawing::Size{};
+  if (views_.front()->drawnFrame != nullptr) return HoldDrawnFrameSize(size);
   xdg_toplevel* toplevel = views_.front()->toplevel;
   xdg_toplevel_set_min_size(toplevel, size.width, size.height);
   xdg_toplevel_set_max_size(toplevel, size.width, size.height);
 }
 
-void WaylandBackend::AckConfigure(View& view, std::uint32_t serial) {
-  xdg_surface_ack_configure(view.xdgSurface, serial);
+drawing::Size WaylandBackend::ConfiguredSize() const {
+  // Only a full screen takes the compositor's size; the window keeps its own.
+  const bool fills = proposedFullScreen_ && proposedSize_.width > 0 && proposedSize_.height > 0;
+  return fills ? proposedSize_ : WindowedSize();
+}
+
+void WaylandBackend::Configured(View& view) {
   const bool wasFullScreen = fullScreen_;
   fullScreen_ = proposedFullScreen_;
-  // Only a full screen takes the compositor's size; the window keeps its own.
-  view.logical = fullScreen_ && proposedSize_.width > 0 && proposedSize_.height > 0 ? proposedSize_ : WindowedSize();
+  view.logical = ConfiguredSize();
   const bool first = !view.configured;
   view.configured = true;
   const drawing::Size before = view.ring->size();
@@ -144,7 +159,9 @@ void WaylandBackend::SetFullScreen(bool on) {
   if (presentation_.kind != Presentation::kWindow || views_.empty() || on == fullScreen_) return;
   View& view = *views_.front();
   HoldSize(!on);
-  if (on) {
+  if (view.drawnFrame != nullptr) {
+    SetDrawnFrameFullScreen(on);
+  } else if (on) {
     xdg_toplevel_set_fullscreen(view.toplevel, view.entered.empty() ? nullptr : view.entered.front()->output);
   } else {
     xdg_toplevel_unset_fullscreen(view.toplevel);
