@@ -68,6 +68,7 @@ WaylandBackend::~WaylandBackend() {
   while (!views_.empty()) DropView(*views_.back());
   DropDrawnFrames();
   if (keyboard_ != nullptr) wl_keyboard_destroy(keyboard_);
+  if (pointer_ != nullptr) wl_pointer_destroy(pointer_);
   if (keyState_ != nullptr) xkb_state_unref(keyState_);
   if (keymap_ != nullptr) xkb_keymap_unref(keymap_);
   if (xkb_ != nullptr) xkb_context_unref(xkb_);

@@ -139,7 +139,7 @@ class WaylandBackend final : public Backend {
   void AddBackground(Output& output);
   void DropView(View& view);
 
-  // --- keyboard.cpp
+  // --- seat.cpp
   void SeatCapabilities(std::uint32_t capabilities);
   void Keymap(std::uint32_t format, int fd, std::uint32_t size);
   void KeyboardEnter(wl_array* keys);
@@ -171,6 +171,9 @@ class WaylandBackend final : public Backend {
   wl_seat* seat_ = nullptr;
   std::uint32_t seatName_ = 0;
   wl_keyboard* keyboard_ = nullptr;
+  wl_pointer* pointer_ = nullptr;
+  bool pointerIn_ = false;  // over one of our surfaces
+  bool leftDown_ = false;   // pressed there
   xkb_context* xkb_ = nullptr;
   xkb_keymap* keymap_ = nullptr;
   xkb_state* keyState_ = nullptr;

@@ -1,6 +1,8 @@
-// The seat's keyboard, read through xkbcommon.  Wayland sends no key
-// repeats (a client makes its own, and we need none), so every key down is
-// a fresh press.
+// The seat: its keyboard, read through xkbcommon, and the pointer's left
+// button.  Wayland sends no key repeats (a client makes its own, and we
+// need none), so every key down is a fresh press.
+
+#include <linux/input-event-codes.h>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -49,16 +51,50 @@ const wl_keyboard_listener kKeyboard = {
     .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
 };
 
+// A click is a press and a release of the left button over the window.
+const wl_pointer_listener kPointer = {
+    .enter = [](void* data, wl_pointer*, std::uint32_t, wl_surface*, wl_fixed_t, wl_fixed_t) { Self(data)->pointerIn_ = true; },
+    .leave =
+        [](void* data, wl_pointer*, std::uint32_t, wl_surface*) {
+          Self(data)->pointerIn_ = false;
+          Self(data)->leftDown_ = false;
+        },
+    .motion = [](void*, wl_pointer*, std::uint32_t, wl_fixed_t, wl_fixed_t) {},
+    .button =
+        [](void* data, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t button, std::uint32_t state) {
+          auto* self = Self(data);
+          if (button != BTN_LEFT) return;
+          const bool pressed = state == WL_POINTER_BUTTON_STATE_PRESSED;
+          if (!pressed && self->leftDown_ && self->pointerIn_) self->Post(Event::kClick);
+          self->leftDown_ = pressed && self->pointerIn_;
+        },
+    .axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
+    .frame = [](void*, wl_pointer*) {},
+    .axis_source = [](void*, wl_pointer*, std::uint32_t) {},
+    .axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
+    .axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
+    .axis_value120 = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
+};
+
 }  // namespace
 
 void WaylandBackend::SeatCapabilities(std::uint32_t capabilities) {
-  const bool has = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
-  if (has && keyboard_ == nullptr) {
+  const bool keys = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
+  if (keys && keyboard_ == nullptr) {
     keyboard_ = wl_seat_get_keyboard(seat_);
     wl_keyboard_add_listener(keyboard_, &kKeyboard, this);
-  } else if (!has && keyboard_ != nullptr) {
+  } else if (!keys && keyboard_ != nullptr) {
     wl_keyboard_destroy(keyboard_);
     keyboard_ = nullptr;
+  }
+  const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
+  if (pointer && pointer_ == nullptr) {
+    pointer_ = wl_seat_get_pointer(seat_);
+    wl_pointer_add_listener(pointer_, &kPointer, this);
+  } else if (!pointer && pointer_ != nullptr) {
+    wl_pointer_destroy(pointer_);
+    pointer_ = nullptr;
+    pointerIn_ = leftDown_ = false;
   }
 }
 
