@@ -163,6 +163,11 @@ void WaylandBackend::Wait(int wakeFd, int timeoutMs) {
   // right to read, flush what we asked, poll, and read or give the claim up.
   while (wl_display_prepare_read(display_) != 0)
     if (wl_display_dispatch_pending(display_) < 0) return;
+  // What that read already made news of is for the host now.
+  if (!queue_.empty()) {
+    wl_display_cancel_read(display_);
+    return;
+  }
   pollfd fds[2] = {{wl_display_get_fd(display_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
   if (wl_display_flush(display_) < 0 && errno == EAGAIN) fds[0].events |= POLLOUT;
   const int ready = poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
