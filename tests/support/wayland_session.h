@@ -1,14 +1,13 @@
 // A private headless Wayland compositor for the tests that start the real
 // program on Wayland: sway (wlroots, with a layer shell, a seat for wtype's
 // keys, outputs made on request and grim's screenshots) and weston (a
-// desktop shell without a layer shell, with output scales and its own
-// screenshooter).  Each runs in a runtime folder of its own and is killed
+// desktop shell without a layer shell or a seat, with output scales, and
+// captured through its own screenshooter protocol).  Each runs in a runtime folder of its own and is killed
 // with the test.  Sway refuses to run as root, so under root it runs as
 // nobody, and the test (root) connects to its socket all the same.
 
 #pragma once
 
-#include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,14 +70,19 @@ inline Capture ReadPpm(const std::filesystem::path& path) {
   return capture;
 }
 
-inline Capture ReadPng(const std::filesystem::path& path) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (png_image_begin_read_from_file(&image, path.c_str()) == 0) return {};
-  image.format = PNG_FORMAT_RGBA;
-  std::vector<png_byte> bytes(PNG_IMAGE_SIZE(image));
-  if (png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr) == 0) return {};
-  Capture capture{static_cast<int>(image.width), static_cast<int>(image.height), {}, {}};
+// A PAM of RGB_ALPHA tuples, as rain-weston-shot writes them.
+inline Capture ReadPam(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  int width = 0, height = 0;
+  for (std::string word; in >> word && word != "ENDHDR";) {
+    if (word == "WIDTH") in >> width;
+    if (word == "HEIGHT") in >> height;
+  }
+  in.get();
+  if (width <= 0 || height <= 0) return {};
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(width) * height * 4);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return {};
+  Capture capture{width, height, {}, {}};
   for (std::size_t i = 0; i < bytes.size(); i += 4) {
     capture.pixels.push_back(std::uint32_t{bytes[i]} << 16 | std::uint32_t{bytes[i + 1]} << 8 | bytes[i + 2]);
     capture.alpha.push_back(bytes[i + 3]);
@@ -135,7 +139,8 @@ class Compositor {
 };
 
 // sway 1.7 on the headless backend with the CPU renderer and no input
-// devices: one output of `size` at `scale` to start with.
+// devices: one output of `size` at `scale` to start with, in which grim's
+// screenshots are taken.
 class Sway : public Compositor {
  public:
   static std::string MissingPrograms() { return Missing({"sway", "swaymsg", "grim", "wtype", "setpriv"}); }
@@ -195,25 +200,28 @@ class Sway : public Compositor {
 // where it likes.
 class Weston : public Compositor {
  public:
-  static std::string MissingPrograms() { return Missing({"weston", "weston-screenshooter"}); }
+  static std::string MissingPrograms() { return Missing({"weston"}); }
 
-  Weston(int width, int height, int scale = 1) {
+  // `shooter` is rain-weston-shot, built with the tests.
+  Weston(const std::string& shooter, int width, int height, int scale = 1) : shooter_(shooter) {
     Start({"env", "XDG_RUNTIME_DIR=" + runtime_.string(), "weston", "--backend=headless-backend.so", "--use-pixman",
            "--socket=rain-test", "--width=" + std::to_string(width), "--height=" + std::to_string(height),
            "--scale=" + std::to_string(scale), "--idle-time=0", "--debug"},
           "rain-test");
   }
 
-  // weston's screenshots keep each surface's alpha byte: 0 for the unused
-  // byte of an opaque XRGB buffer, 255 for the shell's own surfaces.
+  // The output's device pixels, and beside each the byte weston keeps
+  // there: 0, the unused byte of an opaque XRGB buffer, for our pixels;
+  // 255 for the shell's own.
   Capture Screenshot() {
-    const auto folder = Scratch() / "shots";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    Client({"env", "-C", folder.string(), "weston-screenshooter"});
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) return ReadPng(entry.path());
-    return {};
+    const auto file = Scratch() / "shot.pam";
+    std::filesystem::remove(file);
+    Client({shooter_, file.string()});
+    return ReadPam(file);
   }
+
+ private:
+  std::string shooter_;
 };
 
 }  // namespace support

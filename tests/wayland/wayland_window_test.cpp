@@ -101,7 +101,7 @@ class WestonWindow : public ::testing::TestWithParam<int> {};
 TEST_P(WestonWindow, ShowsTheAnimationInWholeBlocksOfTheOutputScale) {
   SKIP_WITHOUT(Weston);
   const int scale = GetParam();
-  Weston weston(1280, 800, scale);
+  Weston weston(RAIN_WESTON_SHOT, 1280, 800, scale);
   ChildProcess rain = StartRain(weston);
   // Only our opaque buffer leaves the alpha byte 0; weston places the window.
   Capture capture;
@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(OutputScales, WestonWindow, ::testing::Values(1, 2),
 
 TEST(WestonRoot, SaysInOneLineThatThereIsNoBackgroundLayerAndExitsWithStatusOne) {
   SKIP_WITHOUT(Weston);
-  Weston weston(1280, 720);
+  Weston weston(RAIN_WESTON_SHOT, 1280, 720);
   ChildProcess rain = StartRain(weston, {"--root"});
   EXPECT_EQ(rain.WaitForExit(kStartTimeout), 1);
   const auto lines = support::Lines(ErrorsOf(weston));
@@ -310,7 +310,7 @@ TEST(CompositorKilled, SwayEndsTheProgramWithOneLineAndStatusOne) {
 
 TEST(CompositorKilled, WestonEndsTheProgramWithOneLineAndStatusOne) {
   SKIP_WITHOUT(Weston);
-  Weston weston(1280, 720);
+  Weston weston(RAIN_WESTON_SHOT, 1280, 720);
   ExpectEndsWhenKilled(weston);
 }
 
