@@ -38,6 +38,7 @@ const fs::path kProgram = RAIN_PROGRAM;
 constexpr int kWidth = support::kViewWidth, kHeight = support::kViewHeight;
 constexpr auto kStartTimeout = 20s;
 constexpr const char* kAppId = "io.github.rain.Rain";
+const std::string kRain = "[app_id=" + std::string(kAppId) + "]";  // sway's criteria for the window
 
 #define SKIP_WITHOUT(Compositor)                                                               \
   if (const std::string missing = Compositor::MissingPrograms(); !missing.empty()) \
@@ -185,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
     KeysAndClose, SwayEnding,
     ::testing::Values(Ending{"CtrlQ", {}, [](Sway& s) { s.Type({"-M", "ctrl", "q", "-m", "ctrl"}); }},
                       Ending{"CtrlW", {}, [](Sway& s) { s.Type({"-M", "ctrl", "w", "-m", "ctrl"}); }},
-                      Ending{"CompositorClose", {}, [](Sway& s) { s.Msg({"[app_id=" + std::string(kAppId) + "]", "kill"}); }},
+                      Ending{"CompositorClose", {}, [](Sway& s) { s.Msg({kRain, "kill"}); }},
                       Ending{"EscapeInFullScreen", {"--fullscreen"}, [](Sway& s) { s.Type({"-k", "Escape"}); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -209,6 +210,39 @@ TEST(SwayWindow, ShowsTheAnimationAndF11FillsTheOutputAndGivesTheWindowBack) {
   ASSERT_EQ(rect[2], kWidth) << "the window did not come back";
   ExpectAnimated([&] { return sway.Screenshot(); }, {{rect, rect}});
   EXPECT_EQ(ErrorsOf(sway), "");
+}
+
+// Where an output lies among the others, in the compositor's coordinates.
+Rect OutputRect(Sway& sway, const std::string& name) {
+  const nlohmann::json outputs = nlohmann::json::parse(sway.Msg({"-t", "get_outputs", "-r"}), nullptr, false);
+  if (outputs.is_array())
+    for (const auto& output : outputs)
+      if (output.value("name", "") == name) {
+        const auto& rect = output["rect"];
+        return {rect["x"].get<int>(), rect["y"].get<int>(), rect["width"].get<int>(), rect["height"].get<int>()};
+      }
+  return {};
+}
+
+// Moved to an output of scale 2, the window is drawn again in its device
+// pixels, each view pixel a 2 x 2 block.  sway would enlarge a buffer of
+// scale 1 to the same blocks, so the trace of requests says which it got.
+TEST(SwayWindow, MovedToAnOutputOfAnotherScaleIsDrawnAtThatScale) {
+  SKIP_WITHOUT(Sway);
+  Sway sway;
+  sway.Msg({"create_output"});  // HEADLESS-2, 1920 x 1080
+  sway.Msg({"output", "HEADLESS-2", "scale", "2"});
+  ChildProcess rain = StartRain(sway, {}, {"WAYLAND_DEBUG=client"});
+  ASSERT_GT(WaitForWindow(sway, {0, 0, kWidth, kHeight})[2], 0) << "no window; " << ErrorsOf(sway);
+  sway.Msg({kRain, "move", "output", "HEADLESS-2"});
+  const Rect output = OutputRect(sway, "HEADLESS-2");
+  Rect rect{};
+  ASSERT_TRUE(WaitUntil([&] { return rect = RainRect(sway), rect[0] >= output[0] && rect[2] == kWidth; }, 5s));
+  const std::regex doubled(R"(create_buffer\(new id wl_buffer@\d+, 0, 1568, 990, 6272, 1\))");
+  EXPECT_TRUE(WaitUntil([&] { return std::regex_search(ErrorsOf(sway), doubled); }, 5s)) << "no 1568 x 990 buffer";
+  EXPECT_NE(ErrorsOf(sway).find("set_buffer_scale(2)"), std::string::npos);
+  const Rect box{2 * (rect[0] - output[0]), 2 * (rect[1] - output[1]), 2 * kWidth, 2 * kHeight};
+  ExpectAnimated([&] { return sway.Screenshot("HEADLESS-2"); }, {{box, box}});
 }
 
 // The times all of a process's threads went to sleep and woke up.
@@ -258,7 +292,6 @@ TEST_P(SwayHidden, PresentsNothingAndSleepsUntilShownAgain) {
   EXPECT_TRUE(rain.Running());
 }
 
-const std::string kRain = "[app_id=" + std::string(kAppId) + "]";
 INSTANTIATE_TEST_SUITE_P(
     Ways, SwayHidden,
     ::testing::Values(Hiding{"Scratchpad", {kRain, "move", "scratchpad"}, {kRain, "scratchpad", "show"}},
