@@ -71,8 +71,13 @@ bool WaylandBackend::OpenDrawnFrame(View& view, bool fullScreen) {
   libdecor_frame_unset_capabilities(view.drawnFrame, LIBDECOR_ACTION_RESIZE);
   if (!look_.minimizeButton) libdecor_frame_unset_capabilities(view.drawnFrame, LIBDECOR_ACTION_MINIMIZE);
   HoldSize(!fullScreen);
-  if (fullScreen) libdecor_frame_set_fullscreen(view.drawnFrame, nullptr);
   libdecor_frame_map(view.drawnFrame);
+  // libdecor makes the toplevel only once it has read the compositor's
+  // globals, and asked for a full screen before that it crashes.
+  if (fullScreen) {
+    DispatchUntil([&] { return libdecor_frame_get_xdg_toplevel(view.drawnFrame) != nullptr; });
+    libdecor_frame_set_fullscreen(view.drawnFrame, nullptr);
+  }
   return true;
 }
 

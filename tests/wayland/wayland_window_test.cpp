@@ -121,6 +121,23 @@ TEST_P(WestonWindow, ShowsTheAnimationInWholeBlocksOfTheOutputScale) {
 INSTANTIATE_TEST_SUITE_P(OutputScales, WestonWindow, ::testing::Values(1, 2),
                          [](const auto& info) { return "Scale" + std::to_string(info.param); });
 
+// Every pixel of the output is ours, the picture standing on its bottom row.
+TEST(WestonFullScreen, FillsTheOutputWithRain) {
+  SKIP_WITHOUT(Weston);
+  Weston weston(RAIN_WESTON_SHOT, 1280, 720);
+  ChildProcess rain = StartRain(weston, {"--fullscreen"});
+  Capture capture;
+  ASSERT_TRUE(WaitUntil([&] {
+    capture = weston.Screenshot();
+    return std::ranges::count(capture.alpha, 0) == 1280 * 720;
+  }, kStartTimeout)) << "the output is not filled; " << (rain.Running() ? "running; " : "ended; ") << ErrorsOf(weston);
+  const Rect output{0, 0, 1280, 720};
+  ExpectAnimated([&] { return weston.Screenshot(); }, {{output, {240, 187, kWidth, kHeight}}});
+  rain.Signal(SIGTERM);
+  EXPECT_EQ(rain.WaitForExit(5s), 0);
+  EXPECT_EQ(ErrorsOf(weston), "");
+}
+
 TEST(WestonRoot, SaysInOneLineThatThereIsNoBackgroundLayerAndExitsWithStatusOne) {
   SKIP_WITHOUT(Weston);
   Weston weston(RAIN_WESTON_SHOT, 1280, 720);
