@@ -79,7 +79,9 @@ void ExpectAnimated(Shoot shoot, const std::vector<std::pair<Rect, Rect>>& views
     return ShownIn(capture.pixels, capture.width, view.first, view.second).figure >= 0.9;
   };
   ASSERT_TRUE(WaitUntil([&] { return capture = shoot(), std::ranges::all_of(views, placed); }, 10s))
-      << "the figure never showed in place";
+      << "the figure never showed in place: "
+      << ShownIn(capture.pixels, capture.width, views[0].first, views[0].second).figure << " of it in "
+      << views[0].second[0] << ", " << views[0].second[1] << ", " << views[0].second[2] << " x " << views[0].second[3];
   for (int round = 0; round < 3; ++round) {
     std::this_thread::sleep_for(200ms);
     const Capture next = shoot();
@@ -171,9 +173,16 @@ Rect RainRect(Sway& sway) {
   return found;
 }
 
+// The window's content once it has `size` and stays where it is: sway's
+// tree takes a moment to settle as a window leaves full screen.
 Rect WaitForWindow(Sway& sway, const Rect& size) {
-  Rect rect{};
-  WaitUntil([&] { return rect = RainRect(sway), rect[2] == size[2] && rect[3] == size[3]; }, kStartTimeout);
+  Rect rect{}, before{};
+  WaitUntil([&] {
+    before = rect;
+    rect = RainRect(sway);
+    if (rect != before) std::this_thread::sleep_for(200ms);
+    return rect == before && rect[2] == size[2] && rect[3] == size[3];
+  }, kStartTimeout);
   return rect;
 }
 
