@@ -1,8 +1,9 @@
-// The real program on a headless Wayland compositor, started as a user
-// starts it inside a Wayland session and watched from outside: its window's
-// frames at each output scale, full screen, the keys, the compositor's
-// close, hidden and shown again, the background of every output, and the
-// compositor going away under it.
+// The Wayland backend showing the real scene on a headless compositor, in a
+// program started as a user starts one inside a Wayland session and watched
+// from outside: the window's frames at each output scale, full screen, the
+// keys, the compositor's close, hidden and shown again, the background of
+// every output, and the compositor going away under it.  RAIN_PROGRAM is
+// the program that drives the backend.
 
 #include <gtest/gtest.h>
 
