@@ -36,6 +36,21 @@ void Copy(const Buffer& from, Buffer& to, const Box& box) {
                 static_cast<std::size_t>(box.width) * sizeof(drawing::Pixel));
 }
 
+// `box` without what `cut` covers: at most four bands around it.
+std::vector<Box> Subtract(const Box& box, const Box& cut) {
+  const Box common = drawing::Intersection(box, cut);
+  if (common.width <= 0) return {box};
+  std::vector<Box> rest;
+  const int right = box.x + box.width, bottom = box.y + box.height;
+  if (common.y > box.y) rest.push_back({box.x, box.y, box.width, common.y - box.y});
+  if (common.y + common.height < bottom)
+    rest.push_back({box.x, common.y + common.height, box.width, bottom - common.y - common.height});
+  if (common.x > box.x) rest.push_back({box.x, common.y, common.x - box.x, common.height});
+  if (common.x + common.width < right)
+    rest.push_back({common.x + common.width, common.y, right - common.x - common.width, common.height});
+  return rest;
+}
+
 }  // namespace
 
 BufferRing::~BufferRing() {
@@ -68,7 +83,7 @@ bool BufferRing::CanDraft() const {
   return live < kMost;
 }
 
-Buffer* BufferRing::Draft() {
+Buffer* BufferRing::Draft(std::span<const Box> repainting) {
   if (draft_ != nullptr) return &draft_->buffer;
   if (size_.width <= 0 || size_.height <= 0) return nullptr;
   Slot* free = nullptr;
@@ -86,22 +101,27 @@ Buffer* BufferRing::Draft() {
     free = slot.get();
     slots_.push_back(std::move(slot));
   }
-  CatchUp(*free);
+  CatchUp(*free, repainting);
   draft_ = free;
   if (latest_ == nullptr) latest_ = free;
   return &free->buffer;
 }
 
-// What the slot missed comes from the last presented buffer; with none, it
-// starts as the background.
-void BufferRing::CatchUp(Slot& slot) {
+// What the slot missed comes from the last presented buffer, but for what
+// the caller repaints anyway; with none, it starts as the background.
+void BufferRing::CatchUp(Slot& slot, std::span<const Box> repainting) {
   Buffer& to = slot.buffer;
   if (latest_ == nullptr || latest_ == &slot) {
     if (slot.missingAll) std::fill_n(to.pixels, static_cast<std::size_t>(to.size.width) * to.size.height, fill_);
-  } else if (slot.missingAll) {
-    Copy(latest_->buffer, to, {0, 0, size_.width, size_.height});
   } else {
-    for (const Box& box : slot.missing) Copy(latest_->buffer, to, box);
+    std::vector<Box> copy = slot.missingAll ? std::vector<Box>{{0, 0, size_.width, size_.height}} : slot.missing;
+    for (const Box& cut : repainting) {
+      std::vector<Box> left;
+      for (const Box& box : copy)
+        for (const Box& part : Subtract(box, cut)) left.push_back(part);
+      copy.swap(left);
+    }
+    for (const Box& box : copy) Copy(latest_->buffer, to, box);
   }
   slot.missing.clear();
   slot.missingAll = false;

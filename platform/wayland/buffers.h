@@ -46,9 +46,10 @@ class BufferRing {
   // Whether Draft() can be had without waiting for a release.
   bool CanDraft() const;
   // The buffer to paint in: the one painted since the last Attach, else a
-  // free one brought up to date with the last presented picture.  Null when
-  // every buffer is busy (see CanDraft).
-  Buffer* Draft();
+  // free one brought up to date with the last presented picture but for
+  // the boxes `repainting`, which the caller paints whole.  Null when every
+  // buffer is busy (see CanDraft).
+  Buffer* Draft(std::span<const drawing::Box> repainting = {});
   // The draft's boxes that changed; they are damage when it is attached.
   void Changed(std::span<const drawing::Box> boxes);
   bool HasDraft() const { return draft_ != nullptr; }
@@ -69,7 +70,7 @@ class BufferRing {
     std::vector<drawing::Box> missing;   // changed in other buffers since it was last drawn
     bool missingAll = false;
   };
-  void CatchUp(Slot& slot);
+  void CatchUp(Slot& slot, std::span<const drawing::Box> repainting);
   void Drop(std::size_t index);
 
   Make make_;

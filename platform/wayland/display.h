@@ -76,6 +76,7 @@ class WaylandBackend final : public Backend {
   std::vector<Area> Areas() override;
   drawing::Surface Pixels() override;
   void Present(std::span<const drawing::Box> changed) override;
+  void WillRepaint(std::span<const drawing::Box> boxes) override { repainting_.assign(boxes.begin(), boxes.end()); }
   void SetFullScreen(bool on) override;
   bool FullScreen() override { return fullScreen_; }
   void Wait(int wakeFd, int timeoutMs) override;
@@ -192,6 +193,7 @@ class WaylandBackend final : public Backend {
   std::vector<drawing::Pixel> combined_;
   drawing::Size combinedSize_;
   std::vector<Event> queue_;
+  std::vector<drawing::Box> repainting_;  // by the host before its next Pixels()
 };
 
 }  // namespace platform::wayland

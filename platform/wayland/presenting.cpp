@@ -76,13 +76,15 @@ void WaylandBackend::Released(wl_buffer* buffer) {
 }
 
 drawing::Surface WaylandBackend::Pixels() {
+  const std::vector<Box> repainting = std::move(repainting_);
+  repainting_.clear();
   if (views_.empty()) return {};
   if (views_.size() > 1) return {combined_.data(), combinedSize_.width, combinedSize_.height, combinedSize_.width};
   BufferRing& ring = *views_.front()->ring;
   if (ring.size().width <= 0) return {};
   // Only a compositor holding every buffer makes this wait.
   DispatchUntil([&] { return ring.CanDraft(); });
-  const Buffer* buffer = ring.Draft();
+  const Buffer* buffer = ring.Draft(repainting);
   return {buffer->pixels, buffer->size.width, buffer->size.height, buffer->size.width};
 }
 

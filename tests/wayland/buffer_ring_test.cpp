@@ -60,10 +60,12 @@ TEST(BufferRing, EveryDraftHoldsTheLastPresentedPictureWhateverTheReleaseOrder) 
     const char* name;
     int holdFrames;   // a buffer is released this many presents after it was attached
     bool shuffled;    // releases of the same frame in random order
+    bool repaints;    // the caller also repaints a box whole, which is not caught up
   } kCompositors[] = {
-      {"releases the old buffer as the new one is attached", 1, false},
-      {"holds each buffer for two more frames", 2, true},
-      {"holds each buffer for three more frames, so a fourth is needed", 3, true},
+      {"releases the old buffer as the new one is attached", 1, false, false},
+      {"holds each buffer for two more frames", 2, true, false},
+      {"holds each buffer for three more frames, so a fourth is needed", 3, true, false},
+      {"holds each buffer for two more frames, and the caller repaints a box", 2, true, true},
   };
   for (const auto& compositor : kCompositors) {
     SCOPED_TRACE(compositor.name);
@@ -76,10 +78,16 @@ TEST(BufferRing, EveryDraftHoldsTheLastPresentedPictureWhateverTheReleaseOrder) 
     std::vector<std::pair<int, const void*>> held;  // (frame it goes at, handle)
     for (int frame = 0; frame < 200; ++frame) {
       ASSERT_TRUE(ring.CanDraft());
-      Buffer* draft = ring.Draft();
-      ASSERT_NE(draft, nullptr);
-      ASSERT_TRUE(Holds(*draft, picture)) << "frame " << frame;
       std::vector<Box> changed;
+      const int x0 = static_cast<int>(random() % 40), y0 = static_cast<int>(random() % 30);
+      const Box whole{x0, y0, 1 + static_cast<int>(random() % (40 - x0)), 1 + static_cast<int>(random() % (30 - y0))};
+      Buffer* draft = compositor.repaints ? ring.Draft({&whole, 1}) : ring.Draft();
+      ASSERT_NE(draft, nullptr);
+      if (compositor.repaints) {
+        Paint(*draft, picture, whole, static_cast<Pixel>(random() & 0xFFFFFF));
+        changed.push_back(whole);
+      }
+      ASSERT_TRUE(Holds(*draft, picture)) << "frame " << frame;
       for (int n = static_cast<int>(random() % 3); n >= 0; --n) {
         const int x = static_cast<int>(random() % 40), y = static_cast<int>(random() % 30);
         const Box box{x, y, 1 + static_cast<int>(random() % (40 - x)), 1 + static_cast<int>(random() % (30 - y))};
@@ -146,6 +154,28 @@ TEST(BufferRing, ANewSizeFreesBusyBuffersOnlyOnceReleasedAndStartsInTheFill) {
   ring.Release(shown);
   EXPECT_EQ(memory.freed, 2);
   EXPECT_FALSE(memory.alive.contains(static_cast<int>(reinterpret_cast<std::intptr_t>(shown))));
+}
+
+// A box the caller paints whole anyway is not copied into the draft first;
+// everything else is.
+TEST(BufferRing, WhatTheCallerRepaintsWholeIsNotCopied) {
+  Memory memory;
+  BufferRing ring = memory.Ring();
+  const Size size{8, 2};
+  ring.Resize(size, 0);
+  std::vector<Pixel> picture(16, 0);
+  std::vector<Box> damage;
+  Buffer* first = ring.Draft();
+  Paint(*first, picture, {0, 0, 8, 2}, 0x111111);
+  const Box whole{0, 0, 8, 2};
+  ring.Changed({&whole, 1});
+  ring.Attach(damage);  // busy: the next draft is a new buffer, garbage until caught up
+
+  const Box left{0, 0, 4, 2};
+  Buffer* second = ring.Draft({&left, 1});
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 8; ++x)
+      EXPECT_EQ(second->pixels[y * 8 + x], x < 4 ? 0xDEADu : 0x111111u) << x << ", " << y;
 }
 
 TEST(BufferRing, DamageIsClippedToTheBufferAndManySmallBoxesBecomeTheirBounds) {

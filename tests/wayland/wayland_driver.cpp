@@ -70,9 +70,22 @@ std::vector<Shown> LayOut(platform::Backend& backend, const TBitmap& picture) {
   return shown;
 }
 
+// Every view is painted whole each frame.
+std::vector<drawing::Box> Painted(const std::vector<Shown>& shown) {
+  std::vector<drawing::Box> boxes;
+  for (const Shown& s : shown) {
+    const drawing::Box& a = s.area.box;
+    const drawing::Box box = s.view ? drawing::Intersection(s.layout.box, {0, 0, a.width, a.height})
+                                    : drawing::Box{0, 0, a.width, a.height};
+    boxes.push_back({a.x + box.x, a.y + box.y, box.width, box.height});
+  }
+  return boxes;
+}
+
 void Paint(platform::Backend& backend, std::vector<Shown>& shown, const TBitmap& picture) {
+  const std::vector<drawing::Box> changed = Painted(shown);
+  backend.WillRepaint(changed);
   const drawing::Surface pixels = backend.Pixels();
-  std::vector<drawing::Box> changed;
   for (Shown& s : shown) {
     const drawing::Box& a = s.area.box;
     const drawing::Surface area{pixels.pixels + static_cast<std::ptrdiff_t>(a.y) * pixels.stride + a.x, a.width,
@@ -80,12 +93,9 @@ void Paint(platform::Backend& backend, std::vector<Shown>& shown, const TBitmap&
     if (s.view) {
       s.rain->NextFrame(s.view->Canvas, &picture);
       drawing::PresentScaled(area, s.layout.box, s.view->Canvas->surface());
-      const drawing::Box box = drawing::Intersection(s.layout.box, {0, 0, a.width, a.height});
-      changed.push_back({a.x + box.x, a.y + box.y, box.width, box.height});
     } else {
       TCanvas canvas(area);
       s.rain->NextFrame(&canvas, &picture);
-      changed.push_back(a);
     }
   }
   backend.Present(changed);
