@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "app/frame_setup.h"
 #include "drawing/exception.h"
 #include "drawing/scale.h"
 #include "imaging/resources.h"
 #include "platform/wayland/connect.h"
+#include "scene/frame_setup.h"
 #include "scene/rain.h"
 
 namespace {
@@ -38,7 +38,7 @@ int wakeWrite = -1;
 // One area and the scene it shows.
 struct Shown {
   platform::Area area;
-  app::RegionLayout layout;
+  scene::Layout layout;
   std::unique_ptr<Rain> rain;
   std::unique_ptr<TBitmap> view;  // off screen, unless the area shows the view pixel for pixel
 };
@@ -49,16 +49,16 @@ std::vector<Shown> LayOut(platform::Backend& backend, const TBitmap& picture) {
     Shown s{area, {}, nullptr, nullptr};
     const drawing::Size size{area.box.width, area.box.height};
     if (area.fills) {
-      s.layout = app::LayoutForRegion(size, {picture.width(), picture.height()}, {784, 495});
+      s.layout = scene::LayoutForRegion(size, {picture.width(), picture.height()}, {784, 495});
       s.rain = std::make_unique<Rain>(s.layout.scene, s.layout.pictureAt);
     } else {
-      s.layout.view = {784, 495};
-      s.layout.box = drawing::FitView(784, 495, size.width, size.height).box;
+      s.layout.placement = {{784, 495}, drawing::FitView(784, 495, size.width, size.height).box};
       s.rain = std::make_unique<Rain>();
     }
-    if (s.layout.box != drawing::Box{0, 0, size.width, size.height} || s.layout.view != size) {
+    const drawing::Placement& placed = s.layout.placement;
+    if (placed.box != drawing::Box{0, 0, size.width, size.height} || placed.view != size) {
       s.view = std::make_unique<TBitmap>();
-      s.view->SetSize(s.layout.view.width, s.layout.view.height);
+      s.view->SetSize(placed.view.width, placed.view.height);
     }
     shown.push_back(std::move(s));
   }
@@ -75,7 +75,7 @@ std::vector<drawing::Box> Painted(const std::vector<Shown>& shown) {
   std::vector<drawing::Box> boxes;
   for (const Shown& s : shown) {
     const drawing::Box& a = s.area.box;
-    const drawing::Box box = s.view ? drawing::Intersection(s.layout.box, {0, 0, a.width, a.height})
+    const drawing::Box box = s.view ? drawing::Intersection(s.layout.placement.box, {0, 0, a.width, a.height})
                                     : drawing::Box{0, 0, a.width, a.height};
     boxes.push_back({a.x + box.x, a.y + box.y, box.width, box.height});
   }
@@ -92,7 +92,7 @@ void Paint(platform::Backend& backend, std::vector<Shown>& shown, const TBitmap&
                                 a.height, pixels.stride};
     if (s.view) {
       s.rain->NextFrame(s.view->Canvas, &picture);
-      drawing::PresentScaled(area, s.layout.box, s.view->Canvas->surface());
+      drawing::PresentScaled(area, s.layout.placement.box, s.view->Canvas->surface());
     } else {
       TCanvas canvas(area);
       s.rain->NextFrame(&canvas, &picture);
@@ -115,7 +115,7 @@ int Run(int argc, char** argv) {
   for (int signal : {SIGINT, SIGTERM}) std::signal(signal, [](int) { (void)!write(wakeWrite, "x", 1); });
 
   TBitmap frame, picture;
-  app::PrepareFrameAndPicture(frame, picture, [](TBitmap& b) { LoadFromResourceName(&b, HInstance, "Princess"); });
+  scene::PrepareFrameAndPicture(frame, picture, [](TBitmap& b) { LoadFromResourceName(&b, HInstance, "Princess"); });
   const auto backend = platform::wayland::ConnectWayland();
   backend->Open({"Rain", "io.github.rain.Rain", {784, 495}, {250, 220}, true, 0, nullptr}, presentation);
   std::vector<Shown> shown = LayOut(*backend, picture);
