@@ -68,6 +68,7 @@ void WaylandBackend::RemoveOutput(std::uint32_t name) {
     if (view.output == gone) {
       DropView(view);
       LayOut();
+      Post(Event::kAreasChanged);
       continue;
     }
     if (std::erase(view.entered, gone) > 0) Rescale(view);
