@@ -17,7 +17,7 @@ std::vector<DisplaySystem> DisplaySystemsToTry(const char* waylandDisplay, const
   if (Set(forced)) {
     const std::string_view name = forced;
     if (name != "x11" && name != "wayland")
-      throw Exception("RAIN_BACKEND is " + Quoted(name) + ", which names no display system: use x11 or wayland");
+      throw Exception("Cannot open a window: RAIN_BACKEND=" + Quoted(name) + " names no display system (x11 or wayland)");
     if (name == "x11" || x11Only) return {DisplaySystem::kX11};
     return {DisplaySystem::kWayland};
   }

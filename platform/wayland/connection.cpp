@@ -42,7 +42,7 @@ T* BindAs(wl_registry* registry, std::uint32_t name, const wl_interface& interfa
 std::unique_ptr<Backend> ConnectWayland() {
   const std::string name = DisplayName();
   wl_display* display = wl_display_connect(nullptr);
-  if (display == nullptr) throw Exception("cannot connect to the Wayland display " + Quoted(name));
+  if (display == nullptr) throw Exception("Cannot open a window: cannot connect to the Wayland display " + Quoted(name));
   auto backend = std::make_unique<WaylandBackend>(display, name);
   backend->Start();
   return backend;
@@ -58,9 +58,11 @@ void WaylandBackend::Start() {
   for (int round = 0; round < 2; ++round)
     if (wl_display_roundtrip(display_) < 0) CheckConnection();
   if (wmBase_ == nullptr)
-    throw Exception("the Wayland display " + Quoted(displayName_) + " offers no windows of our kind (xdg-shell)");
+    throw Exception("Cannot open a window: the Wayland display " + Quoted(displayName_) +
+                    " offers no windows of our kind (xdg-shell)");
   if (compositor_ == nullptr || shm_ == nullptr)
-    throw Exception("the Wayland display " + Quoted(displayName_) + " offers no shared-memory surfaces");
+    throw Exception("Cannot open a window: the Wayland display " + Quoted(displayName_) +
+                    " offers no shared-memory surfaces");
 }
 
 WaylandBackend::~WaylandBackend() {

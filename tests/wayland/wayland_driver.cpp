@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const Exception& e) {
-    std::fprintf(stderr, "rainstorm: %s\n", e.Message().c_str());
+    std::fprintf(stderr, "Rain: %s\n", e.Message().c_str());
     return 1;
   }
 }

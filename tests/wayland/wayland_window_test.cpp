@@ -358,7 +358,7 @@ void ExpectEndsWhenKilled(Kind& compositor) {
   const auto killed = support::Clock::now();
   EXPECT_EQ(rain.WaitForExit(5s), 1);
   EXPECT_LT(support::Clock::now() - killed, 1s);
-  EXPECT_EQ(ErrorsOf(compositor), "rainstorm: lost the connection to the Wayland display '" +
+  EXPECT_EQ(ErrorsOf(compositor), "Rain: lost the connection to the Wayland display '" +
                                        compositor.SocketPath() + "'\n");
 }
 
