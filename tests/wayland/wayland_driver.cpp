@@ -3,8 +3,9 @@
 // backend: a tick every 1/64 s while seen, the missed ticks made up (at most
 // 256) when seen again, Ctrl+Q or Ctrl+W freshly pressed, F11 and Escape,
 // the compositor's close, and SIGINT or SIGTERM, each ending with status 0;
-// an error in one line and status 1.  The window tests run it until the
-// host drives every backend.
+// an error in one line and status 1.  Unlike the host it paints every view
+// whole and says so (Backend::WillRepaint), which bench/wayland-cpu-compare
+// --native measures against the program.
 
 #include <fcntl.h>
 #include <poll.h>
