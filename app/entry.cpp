@@ -50,8 +50,11 @@ WindowOptions WindowOptionsOf(const CommandLine& options) {
 }
 
 int ProgramEntry(const CommandLine& options) {
-  const int status = GuardedEntry({[] {
-                                     Application->Initialize();
+  // Another program's window is X11's: --window-id, or the screensaver's
+  // window --root draws in.
+  const bool x11Only = options.screen.windowId || (options.screen.root && !Environment("XSCREENSAVER_WINDOW").empty());
+  const int status = GuardedEntry({[&] {
+                                     Application->Initialize(x11Only);
                                    },
                                    [&] {
                                      Application->CreateForm(&fMain, WindowOptionsOf(options));

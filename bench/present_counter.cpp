@@ -5,7 +5,9 @@
 //
 // Counted, in this order: SDL_UpdateWindowSurface, SDL_UpdateWindowSurfaceRects
 // (the window-surface path), SDL_RenderPresent and SDL_GL_SwapWindow (the
-// paths that would go through a renderer or OpenGL).
+// paths that would go through a renderer or OpenGL), and the Wayland
+// backend's presents: each asks the compositor for the next frame, a
+// wl_callback given its listener (so do the few round trips of the start).
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -14,10 +16,11 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
-enum Slot { kUpdateSurface, kUpdateSurfaceRects, kRenderPresent, kGlSwap, kSlots };
+enum Slot { kUpdateSurface, kUpdateSurfaceRects, kRenderPresent, kGlSwap, kWaylandFrame, kSlots };
 
 std::uint64_t* OpenCounters() {
   const char* path = std::getenv("RAIN_PRESENT_COUNTER");
@@ -69,6 +72,14 @@ void SDL_GL_SwapWindow(void* window) {
   static auto next = Next<void (*)(void*)>("SDL_GL_SwapWindow");
   Count(kGlSwap);
   next(window);
+}
+
+// libwayland-client's; its proxies are opaque here too.
+int wl_proxy_add_listener(void* proxy, void (**implementation)(void), void* data) {
+  static auto next = Next<int (*)(void*, void (**)(void), void*)>("wl_proxy_add_listener");
+  static auto classOf = Next<const char* (*)(void*)>("wl_proxy_get_class");
+  if (classOf != nullptr && std::strcmp(classOf(proxy), "wl_callback") == 0) Count(kWaylandFrame);
+  return next(proxy, implementation, data);
 }
 
 }  // extern "C"

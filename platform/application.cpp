@@ -21,10 +21,10 @@ void TApplication::Shutdown() {
   backend_.reset();
 }
 
-void TApplication::Initialize() {
+void TApplication::Initialize(bool x11Only) {
   if (backend_) return;
   platform::CatchEndingSignals();
-  Initialize(platform::Connect(false));
+  Initialize(platform::Connect(x11Only));
 }
 
 void TApplication::Initialize(std::unique_ptr<platform::Backend> backend) {

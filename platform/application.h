@@ -37,8 +37,9 @@ class TApplication : public TComponent {
 
   // Starts the display and the timers.  Throws Exception when there is no
   // display to show windows on, saying why.  From here on SIGINT and SIGTERM
-  // end Run as a close does.
-  void Initialize();
+  // end Run as a close does.  `x11Only` for a window that is X11's by
+  // nature (another program's).
+  void Initialize(bool x11Only = false);
   // The same on a display of the caller's choosing.
   void Initialize(std::unique_ptr<platform::Backend> backend);
 

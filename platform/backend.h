@@ -107,6 +107,10 @@ class Backend {
   // Shows the boxes of Pixels() that changed; a backend paced by the
   // display shows them when the display asks for the next frame.
   virtual void Present(std::span<const drawing::Box> changed) = 0;
+  // Said before Pixels(): the host will paint these boxes whole before its
+  // next Present, so what they show need not be kept.  A backend that
+  // brings a second buffer up to date before handing it out skips them.
+  virtual void WillRepaint(std::span<const drawing::Box> boxes) { (void)boxes; }
 
   // Full screen on and off (a window of its own only), and whether the
   // window covers its monitor now, by our asking or the window manager's.

@@ -78,7 +78,7 @@ void TForm::Show() {
   const bool hasIcon = HInstance->Contains(imaging::ResourceType::Icon, "MAINICON");
   if (hasIcon) imaging::LoadBmp(icon, HInstance->Find(imaging::ResourceType::Icon, "MAINICON"));
   host_->Open({.caption = Caption,
-               .appId = "rain",
+               .appId = "io.github.rain.Rain",
                .client = {ClientWidth, ClientHeight},
                .place = {Left, Top},
                .minimizeButton = BorderIcons.contains(biMinimize),

@@ -17,6 +17,10 @@ run_packages=(
   # manager hints and X errors, RandR for the monitors, and the X extension
   # library for the monitors' power state (DPMS)
   libsdl2-dev libx11-dev libxrandr-dev libxext-dev
+  # the Wayland backend: the client library and its code generator, the
+  # protocols' XML, keyboard maps, and title bars where the compositor
+  # draws none (with the plugin that draws them)
+  libwayland-dev libwayland-bin wayland-protocols libxkbcommon-dev libdecor-0-dev libdecor-0-plugin-1-cairo
   # window description parsing; PNG output of the frame tool
   nlohmann-json3-dev libpng-dev
 )
@@ -28,6 +32,9 @@ test_packages=(
   # XTest to drive the window, a small window manager, and an X protocol
   # tracer that reads back the error box's text
   xvfb xfonts-base libxtst-dev openbox xtrace
+  # tests on Wayland: two headless compositors, screenshots and keys for
+  # sway, and Xwayland for the benchmark's side-by-side measurement
+  sway weston grim wtype xwayland
   # checks of the installed desktop entry, AppStream metadata and manual page
   desktop-file-utils appstream groff-base
   # GNOME's dialog helper, which SDL's message box falls back to: the tests

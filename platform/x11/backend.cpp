@@ -10,6 +10,7 @@
 
 #include "drawing/exception.h"
 #include "platform/backend.h"
+#include "platform/x11/connect.h"
 #include "platform/x11/deep_color.h"
 #include "platform/x11/x11.h"
 
@@ -470,12 +471,7 @@ void X11Backend::Close() {
 
 }  // namespace
 
-std::unique_ptr<Backend> Connect(bool /*x11Only*/) {
-  const char* chosen = std::getenv("RAIN_BACKEND");
-  const std::string name = chosen != nullptr ? chosen : "";
-  if (name == "wayland") throw Exception("Cannot open a window: RAIN_BACKEND=wayland: this build shows on X11 only");
-  if (!name.empty() && name != "x11")
-    throw Exception("Cannot open a window: RAIN_BACKEND=" + name + " names no display system (x11 or wayland)");
+std::unique_ptr<Backend> ConnectX11() {
   auto backend = std::make_unique<X11Backend>();
   // Under a driver that draws nowhere the animation would run unseen, so
   // such a start fails as one without a display does.
