@@ -726,17 +726,6 @@ TEST(DestroyedWindow, EndsTheProgramWithOneLineAndStatusOne) {
 
 // --- Unseen ---------------------------------------------------------------
 
-// The times all of a process's threads went to sleep and woke up.
-long Wakeups(int pid) {
-  long total = 0;
-  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
-    std::ifstream status(task.path() / "status");
-    for (std::string line; std::getline(status, line);)
-      if (line.starts_with("voluntary_ctxt_switches:")) total += std::stol(line.substr(24));
-  }
-  return total;
-}
-
 // Minimised, wholly covered, or drawing in a host window that was unmapped,
 // the program presents nothing and its timer stops, and it draws again soon
 // after it can be seen again.  What that saves is measured by
@@ -769,11 +758,11 @@ TEST_P(UnseenWindow, PresentsNothingAndSleepsUntilSeenAgain) {
     XSync(x.Dpy(), False);
     std::this_thread::sleep_for(300ms);  // it notices
     const std::uint64_t before = presents();
-    const long sleptBefore = Wakeups(rain.Pid());
+    const long sleptBefore = support::Wakeups(rain.Pid());
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(presents(), before) << "round " << round << ": frames presented while unseen";
     // Running, its timer wakes it 64 times a second.
-    EXPECT_LT(Wakeups(rain.Pid()) - sleptBefore, 10) << "round " << round << ": it did not sleep";
+    EXPECT_LT(support::Wakeups(rain.Pid()) - sleptBefore, 10) << "round " << round << ": it did not sleep";
 
     cover != 0 ? XDestroyWindow(x.Dpy(), cover) : XMapWindow(x.Dpy(), window);
     XSync(x.Dpy(), False);

@@ -128,4 +128,15 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// The times all of a process's threads went to sleep and woke up.
+inline long Wakeups(int pid) {
+  long total = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    std::ifstream status(task.path() / "status");
+    for (std::string line; std::getline(status, line);)
+      if (line.starts_with("voluntary_ctxt_switches:")) total += std::stol(line.substr(24));
+  }
+  return total;
+}
+
 }  // namespace support

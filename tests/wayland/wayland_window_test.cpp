@@ -272,17 +272,6 @@ TEST(SwayWindow, MovedToAnOutputOfAnotherScaleIsDrawnAtThatScale) {
   ExpectAnimated([&] { return sway.Screenshot("HEADLESS-2"); }, {{box, box}});
 }
 
-// The times all of a process's threads went to sleep and woke up.
-long Wakeups(int pid) {
-  long total = 0;
-  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
-    std::ifstream status(task.path() / "status");
-    for (std::string line; std::getline(status, line);)
-      if (line.starts_with("voluntary_ctxt_switches:")) total += std::stol(line.substr(24));
-  }
-  return total;
-}
-
 struct Hiding {
   const char* name;
   std::vector<std::string> hide, show;
@@ -307,11 +296,11 @@ TEST_P(SwayHidden, PresentsNothingAndSleepsUntilShownAgain) {
     sway.Msg(GetParam().hide);
     std::this_thread::sleep_for(1s);  // no frames come: it notices
     const auto before = presents();
-    const long sleptBefore = Wakeups(rain.Pid());
+    const long sleptBefore = support::Wakeups(rain.Pid());
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(presents(), before) << "round " << round << ": frames presented while hidden";
     // Running, its timer wakes it 64 times a second.
-    EXPECT_LT(Wakeups(rain.Pid()) - sleptBefore, 10) << "round " << round << ": it did not sleep";
+    EXPECT_LT(support::Wakeups(rain.Pid()) - sleptBefore, 10) << "round " << round << ": it did not sleep";
     sway.Msg(GetParam().show);
     const auto hidden = presents();
     EXPECT_TRUE(WaitUntil([&] { return presents() > hidden + 5; }, 1s)) << "round " << round << ": not drawn";
