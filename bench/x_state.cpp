@@ -9,10 +9,17 @@
 //                             titled "Rain"
 //   rain-x-state unmap ID     unmaps the window ID
 //   rain-x-state monitors-off switches the monitors off (DPMS)
+//   rain-x-state monitors W H X Y ...
+//                             sets the root window's monitors (RandR 1.5),
+//                             the first on the screen's output, as
+//                             `xrandr --setmonitor` would, until its
+//                             standard input ends (Xvfb forgets a client's
+//                             monitors when it disconnects)
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/dpms.h>
 
 #include <cstdio>
@@ -88,8 +95,26 @@ int main(int argc, char** argv) {
     if (!DPMSQueryExtension(display, &event, &error) || !DPMSCapable(display)) return Fail("the display has no DPMS");
     DPMSEnable(display);
     DPMSForceLevel(display, DPMSModeOff);
+  } else if (command == "monitors" && argc >= 6 && (argc - 2) % 4 == 0) {
+    XRRScreenResources* resources = XRRGetScreenResources(display, root);
+    for (int i = 2, n = 0; i + 3 < argc; i += 4, ++n) {
+      const bool withOutput = n == 0 && resources != nullptr && resources->noutput > 0;
+      XRRMonitorInfo* monitor = XRRAllocateMonitor(display, withOutput ? 1 : 0);
+      if (withOutput) monitor->outputs[0] = resources->outputs[0];
+      monitor->name = XInternAtom(display, ("bench-" + std::to_string(n)).c_str(), False);
+      monitor->width = std::atoi(argv[i]), monitor->height = std::atoi(argv[i + 1]);
+      monitor->x = std::atoi(argv[i + 2]), monitor->y = std::atoi(argv[i + 3]);
+      monitor->mwidth = monitor->width / 4, monitor->mheight = monitor->height / 4;
+      XRRSetMonitor(display, root, monitor);
+      XFree(monitor);
+    }
+    if (resources != nullptr) XRRFreeScreenResources(resources);
+    XSync(display, False);
+    std::cout << "set" << std::endl;
+    while (std::cin.get() != EOF) {
+    }
   } else {
-    return Fail("usage: rain-x-state host W H | cover | minimise | unmap ID | monitors-off");
+    return Fail("usage: rain-x-state host W H | cover | minimise | unmap ID | monitors-off | monitors W H X Y ...");
   }
   XSync(display, False);
   XCloseDisplay(display);

@@ -37,8 +37,6 @@ test_packages=(
   sway weston grim wtype xwayland
   # checks of the installed desktop entry, AppStream metadata and manual page
   desktop-file-utils appstream groff-base
-  # xrandr, with which bench/cpu-usage --monitors mirrors or splits a screen
-  x11-xserver-utils
   # GNOME's dialog helper, which SDL's message box falls back to: the tests
   # hold that it never replaces the program's own error line
   zenity
