@@ -100,6 +100,12 @@ const scene::Layout& TfMain::LayoutOf(drawing::Size area) {
       .second;
 }
 
+namespace {
+
+// The scene a view shows: for a view that fills its area, the one `layout`
+// lays out around the picture, else (null) the window's own 800 x 533
+// scene.  Nothing when `current` already is that scene.  A new scene gets
+// `lightning` and, when `steady`, is brought to a steady rain at once.
 std::optional<Rain> SceneForView(const scene::Layout* layout, const Rain* current, bool lightning, bool steady) {
   Rain wanted = layout != nullptr ? Rain(layout->scene, layout->pictureAt) : Rain();
   if (current != nullptr && wanted.size() == current->size() && wanted.pictureAt() == current->pictureAt())
@@ -108,6 +114,8 @@ std::optional<Rain> SceneForView(const scene::Layout* layout, const Rain* curren
   if (steady) AdvanceUnseen(wanted, TfMain::kSteadyFrames);
   return wanted;
 }
+
+}  // namespace
 
 void TfMain::FormResize(TObject*) { FitScenes(Views()); }
 

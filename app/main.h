@@ -66,12 +66,6 @@ class TfMain : public TForm {
   std::unique_ptr<platform::SoundPlayer> sound_;
 };
 
-// The scene a view shows: for a view that fills its area, the one `layout`
-// lays out around the picture, else (null) the window's own 800 x 533
-// scene.  Nothing when `current` already is that scene.  A new scene gets
-// `lightning` and, when `steady`, is brought to a steady rain at once.
-std::optional<Rain> SceneForView(const scene::Layout* layout, const Rain* current, bool lightning, bool steady);
-
 // Advances `scene` by `frames` without painting anything.
 void AdvanceUnseen(Rain& scene, int frames);
 

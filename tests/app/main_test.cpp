@@ -148,38 +148,6 @@ TEST_F(MadeWindowTest, UnseenStopsTheTimerAndSeenAgainMakesUpTheMissedTicksAndPa
   EXPECT_NE(client, std::vector<drawing::Pixel>(784 * 495, 0x5A5A5A)) << "no frame painted when seen again";
 }
 
-TEST_F(MadeWindowTest, AViewGetsASceneOfItsOwnLitAsAskedAndSteadyOnceTheWindowShowed) {
-  Make({});
-  const scene::Layout screen =
-      scene::LayoutForRegion({1920, 1080}, {pictureBitmap->width(), pictureBitmap->height()}, {784, 495});
-  struct Row {
-    const char* name;
-    const scene::Layout* layout;  // null: the window's own view
-    bool lightning, steady;
-  };
-  const Row rows[] = {
-      {"filled screen, first layout", &screen, false, false},
-      {"filled screen, after showing", &screen, true, true},
-      {"filled screen without lightning, after showing", &screen, false, true},
-      {"the window's own view", nullptr, true, false},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    const std::optional<Rain> scene = SceneForView(row.layout, nullptr, row.lightning, row.steady);
-    ASSERT_TRUE(scene.has_value());
-    EXPECT_EQ(scene->size(), (row.layout != nullptr ? screen.scene : drawing::Size{800, 533}));
-    EXPECT_EQ(scene->lightning, row.lightning);
-    EXPECT_EQ(!scene->drops.empty(), row.steady) << "a steady rain, or an empty sky";
-    EXPECT_EQ(!scene->farDrops.empty(), row.steady);
-    EXPECT_FALSE(SceneForView(row.layout, &*scene, row.lightning, row.steady).has_value())
-        << "a view of the same size keeps its scene";
-  }
-}
-
-}  // namespace
-
-namespace {
-
 TEST_F(MadeWindowTest, EveryFilledScreenGetsTheOptionsLightningAndAScreenAddedLaterASteadyRain) {
   TfMain* window = Make(Options({{}, false, true, {}}, false));
   const auto screen = [](int width, int height) { return platform::View{{0, 0, width, height}, true, {}, nullptr}; };
