@@ -142,6 +142,9 @@ void Host::Run() {
       fullScreen_ = fullScreen;
       keys_.Follow(fullScreen);
     }
+    // The first Pixels() of a frame may hand out another buffer, which
+    // need not be brought up to date where the views are repainted anyway.
+    backend_.WillRepaint(views_.Repainted());
     views_.Attach(backend_.Pixels());
     TTimer::FireDue();
     PresentIfChanged();

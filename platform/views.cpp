@@ -75,14 +75,23 @@ std::vector<drawing::Box> Views::Show(const drawing::Surface& pixels) {
       whole = true;
       continue;
     }
-    view.scaled->Show(AreaOf(pixels, area));
-    // Between layouts only the view's box changes in the area.
-    const drawing::Box box = view.scaled->box();
-    boxes.push_back(drawing::Intersection({area.x + box.x, area.y + box.y, box.width, box.height}, area));
+    for (const drawing::Box& box : view.scaled->Show(AreaOf(pixels, area)))
+      boxes.push_back({area.x + box.x, area.y + box.y, box.width, box.height});
   }
   whole_ = false;
   shownVersion_ = Version();
   if (whole) return {{0, 0, pixels.width, pixels.height}};
+  return boxes;
+}
+
+std::vector<drawing::Box> Views::Repainted() const {
+  std::vector<drawing::Box> boxes;
+  for (const Painted& view : views_) {
+    if (!view.scaled) continue;
+    const drawing::Box& area = view.shown.area;
+    const drawing::Box box = view.scaled->box();
+    boxes.push_back(drawing::Intersection({area.x + box.x, area.y + box.y, box.width, box.height}, area));
+  }
   return boxes;
 }
 

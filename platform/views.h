@@ -47,6 +47,9 @@ class Views {
   bool Changed() const { return shownVersion_ != Version(); }
   // Maps the views off screen into `pixels`: the boxes of it that changed.
   std::vector<drawing::Box> Show(const drawing::Surface& pixels);
+  // The boxes each Show brings up to date whatever they held before: those
+  // of the views off screen.
+  std::vector<drawing::Box> Repainted() const;
 
   std::vector<View> List() const;
 

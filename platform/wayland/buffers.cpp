@@ -23,6 +23,8 @@ Box Bounds(std::span<const Box> boxes) {
 }
 
 void Add(std::vector<Box>& list, std::span<const Box> boxes, drawing::Size size) {
+  const Box bounds = boxes.size() > kMostBoxes ? Bounds(boxes) : Box{};
+  if (bounds.width > 0) boxes = {&bounds, 1};
   for (const Box& b : boxes)
     if (const Box inside = drawing::Intersection(b, {0, 0, size.width, size.height}); inside.width > 0)
       list.push_back(inside);
@@ -88,10 +90,11 @@ Buffer* BufferRing::Draft(std::span<const Box> repainting) {
   if (size_.width <= 0 || size_.height <= 0) return nullptr;
   Slot* free = nullptr;
   int live = 0;
+  // Of the free ones, the one presented last has the least to catch up.
   for (auto& slot : slots_) {
     if (slot->retired) continue;
     ++live;
-    if (!slot->busy && free == nullptr) free = slot.get();
+    if (!slot->busy && (free == nullptr || slot->attached > free->attached)) free = slot.get();
   }
   if (free == nullptr) {
     if (live >= kMost) return nullptr;
@@ -101,30 +104,39 @@ Buffer* BufferRing::Draft(std::span<const Box> repainting) {
     free = slot.get();
     slots_.push_back(std::move(slot));
   }
-  CatchUp(*free, repainting);
+  const std::vector<Box> skipped = CatchUp(*free, repainting);
   draft_ = free;
   if (latest_ == nullptr) latest_ = free;
+  Changed(skipped);
   return &free->buffer;
 }
 
 // What the slot missed comes from the last presented buffer, but for what
 // the caller repaints anyway; with none, it starts as the background.
-void BufferRing::CatchUp(Slot& slot, std::span<const Box> repainting) {
+// Returns what was skipped: the caller brings it up to date with what this
+// buffer held, not with the last picture, so beside what it says it
+// changed, it may differ from the last picture.
+std::vector<Box> BufferRing::CatchUp(Slot& slot, std::span<const Box> repainting) {
   Buffer& to = slot.buffer;
+  std::vector<Box> copy = slot.missingAll ? std::vector<Box>{{0, 0, size_.width, size_.height}} : slot.missing;
+  std::vector<Box> skipped;
+  slot.missing.clear();
   if (latest_ == nullptr || latest_ == &slot) {
     if (slot.missingAll) std::fill_n(to.pixels, static_cast<std::size_t>(to.size.width) * to.size.height, fill_);
-  } else {
-    std::vector<Box> copy = slot.missingAll ? std::vector<Box>{{0, 0, size_.width, size_.height}} : slot.missing;
-    for (const Box& cut : repainting) {
-      std::vector<Box> left;
-      for (const Box& box : copy)
-        for (const Box& part : Subtract(box, cut)) left.push_back(part);
-      copy.swap(left);
-    }
-    for (const Box& box : copy) Copy(latest_->buffer, to, box);
+    slot.missingAll = false;
+    return skipped;
   }
-  slot.missing.clear();
   slot.missingAll = false;
+  for (const Box& cut : repainting) {
+    std::vector<Box> left;
+    for (const Box& box : copy) {
+      if (const Box common = drawing::Intersection(box, cut); common.width > 0) skipped.push_back(common);
+      for (const Box& part : Subtract(box, cut)) left.push_back(part);
+    }
+    copy.swap(left);
+  }
+  for (const Box& box : copy) Copy(latest_->buffer, to, box);
+  return skipped;
 }
 
 void BufferRing::Changed(std::span<const Box> boxes) {
@@ -139,6 +151,7 @@ Buffer* BufferRing::Attach(std::vector<Box>& damage) {
   Slot* slot = draft_;
   draft_ = nullptr;
   slot->busy = true;
+  slot->attached = ++attached_;
   latest_ = slot;
   damage.swap(damage_);
   damage_.clear();

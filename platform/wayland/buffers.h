@@ -9,6 +9,7 @@
 
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -47,7 +48,8 @@ class BufferRing {
   bool CanDraft() const;
   // The buffer to paint in: the one painted since the last Attach, else a
   // free one brought up to date with the last presented picture but for
-  // the boxes `repainting`, which the caller paints whole.  Null when every
+  // the boxes `repainting`, which the caller brings up to date itself from
+  // whatever the buffer held (so they are damage too).  Null when every
   // buffer is busy (see CanDraft).
   Buffer* Draft(std::span<const drawing::Box> repainting = {});
   // The draft's boxes that changed; they are damage when it is attached.
@@ -69,8 +71,9 @@ class BufferRing {
     bool retired = false;                // of an older size: freed once released
     std::vector<drawing::Box> missing;   // changed in other buffers since it was last drawn
     bool missingAll = false;
+    std::uint64_t attached = 0;          // when last attached, in attaches
   };
-  void CatchUp(Slot& slot, std::span<const drawing::Box> repainting);
+  std::vector<drawing::Box> CatchUp(Slot& slot, std::span<const drawing::Box> repainting);
   void Drop(std::size_t index);
 
   Make make_;
@@ -81,6 +84,7 @@ class BufferRing {
   Slot* draft_ = nullptr;
   Slot* latest_ = nullptr;
   std::vector<drawing::Box> damage_;
+  std::uint64_t attached_ = 0;
 };
 
 }  // namespace platform::wayland
