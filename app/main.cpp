@@ -8,7 +8,7 @@
 
 #include "app/screen.h"
 #include "imaging/resources.h"
-#include "platform/application.h"
+#include "toolkit/application.h"
 #include "platform/audio/sound_player.h"
 #include "scene/frame_setup.h"
 #include "scene/random.h"

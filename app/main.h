@@ -10,8 +10,8 @@
 
 #include "app/options.h"
 #include "drawing/canvas.h"
-#include "platform/form.h"
-#include "platform/timer.h"
+#include "toolkit/form.h"
+#include "toolkit/timer.h"
 #include "scene/frame_setup.h"
 #include "scene/rain.h"
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "app/command_line.h"
-#include "platform/application.h"
-#include "platform/form.h"
+#include "toolkit/application.h"
+#include "toolkit/form.h"
 
 namespace app {
 

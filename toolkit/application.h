@@ -8,8 +8,8 @@
 #include <string>
 
 #include "drawing/exception.h"
-#include "platform/component.h"
-#include "platform/form.h"
+#include "toolkit/component.h"
+#include "toolkit/form.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/description.h"
+#include "toolkit/description.h"
 
 #include <cstdint>
 #include <limits>

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "drawing/canvas.h"
-#include "platform/component.h"
+#include "toolkit/component.h"
 
 // The values of the form's properties that window descriptions use.  A
 // system colour carries its index in the top byte; the window paints it with

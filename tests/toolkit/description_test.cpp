@@ -12,8 +12,8 @@
 
 #include "drawing/exception.h"
 #include "imaging/resources.h"
-#include "platform/form.h"
-#include "platform/timer.h"
+#include "toolkit/form.h"
+#include "toolkit/timer.h"
 #include "tests/support/message_of.h"
 
 namespace {

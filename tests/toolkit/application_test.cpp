@@ -14,9 +14,9 @@
 
 #include "drawing/exception.h"
 #include "imaging/resources.h"
-#include "platform/application.h"
-#include "platform/form.h"
-#include "platform/timer.h"
+#include "toolkit/application.h"
+#include "toolkit/form.h"
+#include "toolkit/timer.h"
 #include "tests/support/fake_backend.h"
 #include "tests/support/message_of.h"
 

@@ -1,4 +1,4 @@
-#include "platform/form.h"
+#include "toolkit/form.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 
 #include "imaging/bmp.h"
 #include "platform/host.h"
-#include "platform/timer.h"
+#include "toolkit/timer.h"
 
 namespace {
 
@@ -70,7 +70,8 @@ void TForm::Show() {
                                   [this](platform::Key key) {
                                     if (OnKeyPress) OnKeyPress(key);
                                   },
-                              .close = [this] { Close(); }};
+                              .close = [this] { Close(); },
+                              .timers = TTimer::FireDue};
     host_ = std::make_unique<platform::Host>(*backend_, Presentation, canvas_, drawing::Size{ClientWidth, ClientHeight},
                                              PaintPixel(Color), std::move(hooks));
   }

@@ -1,10 +1,10 @@
-#include "platform/application.h"
+#include "toolkit/application.h"
 
 #include <cstdio>
 #include <utility>
 
 #include "platform/host.h"
-#include "platform/timer.h"
+#include "toolkit/timer.h"
 
 TApplication* const Application = new TApplication;
 

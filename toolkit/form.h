@@ -16,8 +16,8 @@
 #include "drawing/geometry.h"
 #include "imaging/resources.h"
 #include "platform/backend.h"
-#include "platform/component.h"
-#include "platform/description.h"
+#include "toolkit/component.h"
+#include "toolkit/description.h"
 #include "platform/views.h"
 
 namespace platform {

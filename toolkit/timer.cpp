@@ -1,4 +1,4 @@
-#include "platform/timer.h"
+#include "toolkit/timer.h"
 
 #include <algorithm>
 #include <vector>
@@ -52,19 +52,7 @@ void TTimer::SetDelivering(bool on) {
   for (TTimer* timer : LiveTimers()) timer->Update();
 }
 
-bool TTimer::AnyRunning() {
-  return std::ranges::any_of(LiveTimers(), [](const TTimer* timer) { return timer->running_; });
-}
-
-TTimer::Clock::time_point TTimer::NextDue() {
-  auto next = Clock::time_point::max();
-  for (const TTimer* timer : LiveTimers()) {
-    if (timer->running_) next = std::min(next, timer->due_);
-  }
-  return next;
-}
-
-void TTimer::FireDue() {
+TTimer::Clock::time_point TTimer::FireDue() {
   // A handler may create or delete timers, so work from a copy and skip any
   // timer deleted meanwhile.
   const std::vector<TTimer*> timers = LiveTimers();
@@ -83,4 +71,9 @@ void TTimer::FireDue() {
     TNotifyEvent handler = timer->onTimer_;
     handler(timer);
   }
+  auto next = Clock::time_point::max();
+  for (const TTimer* timer : LiveTimers()) {
+    if (timer->running_) next = std::min(next, timer->due_);
+  }
+  return next;
 }
