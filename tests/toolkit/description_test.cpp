@@ -12,9 +12,9 @@
 
 #include "drawing/exception.h"
 #include "imaging/resources.h"
+#include "tests/support/message_of.h"
 #include "toolkit/form.h"
 #include "toolkit/timer.h"
-#include "tests/support/message_of.h"
 
 namespace {
 
