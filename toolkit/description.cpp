@@ -1,14 +1,19 @@
 #include "toolkit/description.h"
 
+#include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cstdint>
-#include <limits>
 #include <nlohmann/json.hpp>
+#include <span>
 
 #include "drawing/exception.h"
-
-namespace platform {
+#include "toolkit/form.h"
+#include "toolkit/timer.h"
 
 namespace {
+
+using Json = nlohmann::ordered_json;  // ordered: properties apply as written
 
 std::string Describe(const Json& value) {
   switch (value.type()) {
@@ -24,188 +29,174 @@ std::string Describe(const Json& value) {
   }
 }
 
-[[noreturn]] void FailAt(std::string_view where, const std::string& problem) {
+[[noreturn]] void Fail(std::string_view where, const std::string& problem) {
   throw Exception("Error reading " + std::string(where) + ": " + problem);
+}
+
+[[noreturn]] void WrongType(const Json& value, std::string_view where, const char* expected) {
+  Fail(where, std::string("expected ") + expected + ", found " + Describe(value));
+}
+
+// What a property accepts.
+enum class Kind { kInteger, kBoolean, kString, kIdentifier, kIdentifierList, kHandler };
+
+// A value its property accepted.
+struct Value {
+  int integer = 0;
+  std::string text;
+  std::vector<std::size_t> picks;  // where each identifier stands in the property's list
+  TNotifyEvent handler;
+};
+
+// A property of a T: the values it accepts and where they go.
+template <typename T>
+struct Property {
+  std::string_view name;
+  Kind kind;
+  void (*store)(T&, const Value&) = nullptr;  // none: checked and dropped
+  std::vector<std::string_view> identifiers = {};
+  int min = INT_MIN, max = INT_MAX;
+};
+
+// Only the values the program's descriptions use.  What a description only
+// stores (fonts, its own settings) is dropped: nothing here draws text.
+constexpr int kMaxSize = 16384;
+const Property<TForm> kFormProperties[] = {
+    {"Left", Kind::kInteger, [](TForm& f, const Value& v) { f.Left = v.integer; }},
+    {"Top", Kind::kInteger, [](TForm& f, const Value& v) { f.Top = v.integer; }},
+    {"ClientWidth", Kind::kInteger, [](TForm& f, const Value& v) { f.ClientWidth = v.integer; }, {}, 1, kMaxSize},
+    {"ClientHeight", Kind::kInteger, [](TForm& f, const Value& v) { f.ClientHeight = v.integer; }, {}, 1, kMaxSize},
+    {"Caption", Kind::kString, [](TForm& f, const Value& v) { f.Caption = v.text; }},
+    {"BorderIcons", Kind::kIdentifierList,
+     [](TForm& f, const Value& v) {
+       f.BorderIcons.clear();
+       for (std::size_t icon : v.picks) f.BorderIcons.insert(static_cast<TBorderIcon>(icon));
+     },
+     {"biSystemMenu", "biMinimize"}},
+    {"BorderStyle", Kind::kIdentifier, [](TForm& f, const Value&) { f.BorderStyle = bsSingle; }, {"bsSingle"}},
+    {"Color", Kind::kIdentifier, [](TForm& f, const Value&) { f.Color = clBlack; }, {"clBlack"}},
+    {"OnClick", Kind::kHandler, [](TForm& f, const Value& v) { f.OnClick = v.handler; }},
+    {"Font.Charset", Kind::kIdentifier, nullptr, {"DEFAULT_CHARSET"}},
+    {"Font.Color", Kind::kIdentifier, nullptr, {"clWindowText"}},
+    {"Font.Height", Kind::kInteger},
+    {"Font.Name", Kind::kString},
+    {"Font.Style", Kind::kIdentifierList},  // no style at all
+    {"OldCreateOrder", Kind::kBoolean},
+    {"PixelsPerInch", Kind::kInteger, nullptr, {}, 1, 10000},
+    {"TextHeight", Kind::kInteger},
+};
+const Property<TTimer> kTimerProperties[] = {
+    {"Interval", Kind::kInteger,
+     [](TTimer& t, const Value& v) { t.SetInterval(static_cast<unsigned>(v.integer)); }, {}, 0, INT_MAX},
+    {"OnTimer", Kind::kHandler, [](TTimer& t, const Value& v) { t.SetOnTimer(v.handler); }},
+    {"Left", Kind::kInteger},  // its place on the design surface
+    {"Top", Kind::kInteger},
+};
+
+std::string Text(const Json& value, std::string_view where) {
+  if (!value.is_string()) WrongType(value, where, "a string");
+  return value.get<std::string>();
+}
+
+std::size_t Pick(const Json& value, std::span<const std::string_view> names, std::string_view where) {
+  const std::string identifier = Text(value, where);
+  const auto found = std::ranges::find(names, identifier);
+  if (found == names.end()) Fail(where, "invalid value " + identifier);
+  return static_cast<std::size_t>(found - names.begin());
+}
+
+template <typename T>
+Value Accept(const Property<T>& property, const Json& json, std::string_view where, const PublishedHandlers& handlers) {
+  Value value;
+  switch (property.kind) {
+    case Kind::kInteger: {
+      if (!json.is_number_integer()) WrongType(json, where, "an integer");
+      // JSON numbers beyond the int64 range come as unsigned and are out of
+      // any int range anyway.
+      const bool huge = json.is_number_unsigned() && json.get<std::uint64_t>() > std::uint64_t{INT64_MAX};
+      if (huge || json.get<std::int64_t>() < property.min || json.get<std::int64_t>() > property.max) {
+        Fail(where, json.dump() + " is out of range " + std::to_string(property.min) + " ... " +
+                        std::to_string(property.max));
+      }
+      value.integer = static_cast<int>(json.get<std::int64_t>());
+      break;
+    }
+    case Kind::kBoolean:
+      if (!json.is_boolean()) WrongType(json, where, "a boolean");
+      break;
+    case Kind::kString: value.text = Text(json, where); break;
+    case Kind::kIdentifier: value.picks = {Pick(json, property.identifiers, where)}; break;
+    case Kind::kIdentifierList:
+      if (!json.is_array()) WrongType(json, where, "a list");
+      for (const Json& element : json) value.picks.push_back(Pick(element, property.identifiers, where));
+      break;
+    case Kind::kHandler: {
+      const std::string name = Text(json, where);
+      const auto found = std::ranges::find(handlers, name, &PublishedHandlers::value_type::first);
+      if (found == handlers.end()) Fail(where, "no event handler named " + name);
+      value.handler = found->second;
+      break;
+    }
+  }
+  return value;
 }
 
 // The member `key` of `node`, which must be present and of the kind `is` checks.
 const Json& Member(const Json& node, const char* key, bool (Json::*is)() const noexcept, const char* kind,
                    std::string_view where) {
   auto found = node.find(key);
-  if (found == node.end()) FailAt(where, std::string("\"") + key + "\" is missing");
-  if (!((*found).*is)()) FailAt(where, std::string("\"") + key + "\" must be " + kind + ", found " + Describe(*found));
+  if (found == node.end()) Fail(where, std::string("\"") + key + "\" is missing");
+  if (!((*found).*is)()) Fail(where, std::string("\"") + key + "\" must be " + kind + ", found " + Describe(*found));
   return *found;
 }
 
-// Reads the object `node` of class `className`, handing each property to
-// `read`, which returns false for a property it does not know; returns the
-// object's name.
-template <typename Read>
-std::string ReadObject(std::string_view className, const Json& node, std::string_view where,
-                       const PublishedHandlers& handlers, Read read) {
-  if (!node.is_object()) FailAt(where, "expected an object, found " + Describe(node));
+// Names `target` after the object `node` of class `className` and applies
+// its properties.
+template <typename T>
+void ReadObject(T& target, std::span<const Property<T>> properties, std::string_view className, const Json& node,
+                std::string_view where, const PublishedHandlers& handlers) {
+  if (!node.is_object()) WrongType(node, where, "an object");
   for (const auto& [key, value] : node.items()) {
     if (key != "object" && key != "class" && key != "properties" && key != "components") {
-      FailAt(where, "unknown key \"" + key + "\"");
+      Fail(where, "unknown key \"" + key + "\"");
     }
   }
-  const std::string name = Member(node, "object", &Json::is_string, "a string", where).get<std::string>();
+  target.Name = Member(node, "object", &Json::is_string, "a string", where).get<std::string>();
+  const std::string& name = target.Name;
   if (const auto written = Member(node, "class", &Json::is_string, "a string", name).get<std::string>();
       written != className) {
-    FailAt(name, "the description is of class " + written + ", not " + std::string(className));
+    Fail(name, "the description is of class " + written + ", not " + std::string(className));
   }
-  if (node.contains("properties")) {
-    for (const auto& [property, value] : Member(node, "properties", &Json::is_object, "an object", name).items()) {
-      const PropertyValue reader(value, name + "." + property, handlers);
-      if (!read(property, reader)) reader.Fail("property " + property + " does not exist");
-    }
+  if (!node.contains("properties")) return;
+  for (const auto& [key, value] : Member(node, "properties", &Json::is_object, "an object", name).items()) {
+    const std::string path = name + "." + key;
+    const auto property = std::ranges::find(properties, key, &Property<T>::name);
+    if (property == properties.end()) Fail(path, "property " + key + " does not exist");
+    const Value accepted = Accept(*property, value, path, handlers);
+    if (property->store != nullptr) property->store(target, accepted);
   }
-  return name;
-}
-
-// Each property reads only the values the program's descriptions use.
-bool ReadFormProperty(FormDescription& form, const std::string& name, const PropertyValue& value) {
-  constexpr int kMaxSize = 16384;
-  if (name == "Left") {
-    form.left = value.AsInteger();
-  } else if (name == "Top") {
-    form.top = value.AsInteger();
-  } else if (name == "ClientWidth") {
-    form.clientWidth = value.AsInteger(1, kMaxSize);
-  } else if (name == "ClientHeight") {
-    form.clientHeight = value.AsInteger(1, kMaxSize);
-  } else if (name == "Caption") {
-    form.caption = value.AsString();
-  } else if (name == "BorderIcons") {
-    form.borderIcons.clear();
-    for (std::size_t icon : value.AsIdentifierList({"biSystemMenu", "biMinimize"}))
-      form.borderIcons.insert(static_cast<TBorderIcon>(icon));
-  } else if (name == "BorderStyle") {
-    form.borderStyle = static_cast<TFormBorderStyle>(value.AsIdentifier({"bsSingle"}));
-  } else if (name == "Color") {
-    value.AsIdentifier({"clBlack"});
-    form.color = clBlack;
-  } else if (name == "OnClick") {
-    form.onClick = value.AsHandler();
-  } else if (name == "Font.Charset") {
-    value.AsIdentifier({"DEFAULT_CHARSET"});
-  } else if (name == "Font.Color") {
-    value.AsIdentifier({"clWindowText"});
-  } else if (name == "Font.Height" || name == "TextHeight") {
-    value.AsInteger();
-  } else if (name == "Font.Name") {
-    value.AsString();
-  } else if (name == "Font.Style") {
-    value.AsIdentifierList({});  // no style at all
-  } else if (name == "OldCreateOrder") {
-    value.AsBoolean();
-  } else if (name == "PixelsPerInch") {
-    value.AsInteger(1, 10000);
-  } else {
-    return false;
-  }
-  return true;
-}
-
-bool ReadTimerProperty(TimerDescription& timer, const std::string& name, const PropertyValue& value) {
-  if (name == "Interval") {
-    timer.interval = static_cast<unsigned>(value.AsInteger(0, std::numeric_limits<int>::max()));
-  } else if (name == "OnTimer") {
-    timer.onTimer = value.AsHandler();
-  } else if (name == "Left" || name == "Top") {
-    value.AsInteger();
-  } else {
-    return false;
-  }
-  return true;
-}
-
-FormDescription ReadForm(std::string_view className, const Json& node, std::string_view where,
-                         const PublishedHandlers& handlers) {
-  FormDescription form;
-  form.name = ReadObject(className, node, where, handlers, [&](const std::string& name, const PropertyValue& value) {
-    return ReadFormProperty(form, name, value);
-  });
-  if (node.contains("components")) {
-    const std::string childWhere = form.name + ".components";
-    for (const Json& child : Member(node, "components", &Json::is_array, "a list", form.name)) {
-      if (!child.is_object()) FailAt(childWhere, "expected an object, found " + Describe(child));
-      // A form owns nothing but its timer.
-      const auto childClass = Member(child, "class", &Json::is_string, "a string", childWhere).get<std::string>();
-      if (childClass != "TTimer") FailAt(childWhere, "unknown component class " + childClass);
-      TimerDescription timer;
-      timer.name = ReadObject(childClass, child, childWhere, handlers, [&](const std::string& name,
-                                                                          const PropertyValue& value) {
-        return ReadTimerProperty(timer, name, value);
-      });
-      form.timers.push_back(std::move(timer));
-    }
-  }
-  return form;
 }
 
 }  // namespace
 
-int PropertyValue::AsInteger(int min, int max) const {
-  if (!json_.is_number_integer()) WrongType("an integer");
-  // JSON numbers beyond the int64 range come as unsigned and are out of any
-  // int range anyway.
-  const bool huge = json_.is_number_unsigned() &&
-                    json_.get<std::uint64_t>() > std::uint64_t{std::numeric_limits<std::int64_t>::max()};
-  if (huge || json_.get<std::int64_t>() < min || json_.get<std::int64_t>() > max) {
-    Fail(json_.dump() + " is out of range " + std::to_string(min) + " ... " + std::to_string(max));
-  }
-  return static_cast<int>(json_.get<std::int64_t>());
-}
-
-bool PropertyValue::AsBoolean() const {
-  if (!json_.is_boolean()) WrongType("a boolean");
-  return json_.get<bool>();
-}
-
-std::string PropertyValue::AsString() const {
-  if (!json_.is_string()) WrongType("a string");
-  return json_.get<std::string>();
-}
-
-std::size_t PropertyValue::AsIdentifier(std::initializer_list<std::string_view> names) const {
-  const std::string identifier = AsString();
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (std::data(names)[i] == identifier) return i;
-  }
-  Fail("invalid value " + identifier);
-}
-
-std::vector<std::size_t> PropertyValue::AsIdentifierList(std::initializer_list<std::string_view> names) const {
-  if (!json_.is_array()) WrongType("a list");
-  std::vector<std::size_t> indexes;
-  for (const Json& element : json_) indexes.push_back(PropertyValue(element, path_, handlers_).AsIdentifier(names));
-  return indexes;
-}
-
-TNotifyEvent PropertyValue::AsHandler() const {
-  const std::string name = AsString();
-  for (const auto& [published, handler] : handlers_) {
-    if (published == name) return handler;
-  }
-  Fail("no event handler named " + name);
-}
-
-void PropertyValue::Fail(const std::string& problem) const { FailAt(path_, problem); }
-
-void PropertyValue::WrongType(std::string_view expected) const {
-  Fail("expected " + std::string(expected) + ", found " + Describe(json_));
-}
-
-FormDescription ReadDescription(std::string_view className, std::string_view text, std::string_view source,
-                                const PublishedHandlers& handlers) {
+void ReadDescription(TForm& form, std::string_view className, std::string_view text,
+                     const PublishedHandlers& handlers) {
+  std::string source(className);
+  std::ranges::transform(source, source.begin(), [](unsigned char c) { return std::toupper(c); });
   Json description;
   try {
     description = Json::parse(text);
   } catch (const Json::parse_error& error) {
-    FailAt(source, error.what());
+    Fail(source, error.what());
   }
-  return ReadForm(className, description, source, handlers);
+  ReadObject<TForm>(form, kFormProperties, className, description, source, handlers);
+  if (!description.contains("components")) return;
+  const std::string where = form.Name + ".components";
+  for (const Json& child : Member(description, "components", &Json::is_array, "a list", form.Name)) {
+    if (!child.is_object()) WrongType(child, where, "an object");
+    // A form owns nothing but its timer.
+    const auto childClass = Member(child, "class", &Json::is_string, "a string", where).get<std::string>();
+    if (childClass != "TTimer") Fail(where, "unknown component class " + childClass);
+    ReadObject<TTimer>(*new TTimer(&form), kTimerProperties, childClass, child, where, handlers);  // the form's
+  }
 }
-
-}  // namespace platform
