@@ -15,6 +15,10 @@ std::vector<TTimer*>& LiveTimers() {
 
 bool delivering = false;
 
+TTimer::Clock::duration Milliseconds(double milliseconds) {
+  return std::chrono::duration_cast<TTimer::Clock::duration>(std::chrono::duration<double, std::milli>(milliseconds));
+}
+
 }  // namespace
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner) { LiveTimers().push_back(this); }
@@ -41,9 +45,7 @@ double TTimer::Period() const { return std::max<double>(interval_, TickMs); }
 
 void TTimer::Update() {
   const bool wanted = enabled_ && interval_ > 0 && onTimer_ && delivering;
-  if (wanted && !running_) {
-    due_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(Period()));
-  }
+  if (wanted && !running_) due_ = Clock::now() + Milliseconds(Period());
   running_ = wanted;
 }
 
@@ -63,8 +65,7 @@ TTimer::Clock::time_point TTimer::FireDue() {
     // Keep to the schedule, so a period of 15.625 ms averages out right; after
     // a stall (a slow handler, a suspended machine) start afresh instead of
     // catching up with a burst.
-    const auto period =
-        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(timer->Period()));
+    const auto period = Milliseconds(timer->Period());
     timer->due_ += period;
     if (timer->due_ <= now) timer->due_ = now + period;
     // A copy, so a handler may replace OnTimer while it runs.
