@@ -5,7 +5,7 @@
 #include <new>
 
 #include "app/main.h"
-#include "platform/application.h"
+#include "toolkit/application.h"
 
 namespace app {
 

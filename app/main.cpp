@@ -8,11 +8,11 @@
 
 #include "app/screen.h"
 #include "imaging/resources.h"
-#include "platform/application.h"
 #include "platform/audio/sound_player.h"
 #include "scene/frame_setup.h"
 #include "scene/random.h"
 #include "sound/events.h"
+#include "toolkit/application.h"
 
 // Created before the program entry runs; like the scene they live until the
 // process ends.

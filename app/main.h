@@ -10,10 +10,10 @@
 
 #include "app/options.h"
 #include "drawing/canvas.h"
-#include "platform/form.h"
-#include "platform/timer.h"
 #include "scene/frame_setup.h"
 #include "scene/rain.h"
+#include "toolkit/form.h"
+#include "toolkit/timer.h"
 
 namespace platform {
 class SoundPlayer;

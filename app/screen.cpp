@@ -44,7 +44,7 @@ int DesktopWindowScale(std::string_view gdkScale, std::string_view xftDpi, int u
 }
 
 ScreenChoice ChoosePresentation(const ScreenOptions& options, std::string_view gdkScale,
-                                std::string_view screensaverWindow, platform::DesktopScreen (*desktop)(), int viewWidth,
+                                std::string_view screensaverWindow, platform::Desktop (*desktop)(), int viewWidth,
                                 int viewHeight) {
   using platform::Presentation;
   const auto only = [](Presentation presentation) { return ScreenChoice{presentation, {}}; };
@@ -56,16 +56,17 @@ ScreenChoice ChoosePresentation(const ScreenOptions& options, std::string_view g
     return only({.kind = Presentation::kHostWindow, .hostWindow = *id});
   }
   if (options.fullScreen) return only({.kind = Presentation::kFullScreen});
-  const platform::DesktopScreen screen = desktop();
+  const platform::Desktop screen = desktop();
+  const drawing::Size usable = screen.usable;
   if (!options.scale)
     return only({.kind = Presentation::kWindow,
-                 .scale = DesktopWindowScale(gdkScale, screen.xftDpi, screen.usableWidth, screen.usableHeight,
-                                             viewWidth, viewHeight)});
-  const int scale = FittingScale(*options.scale, screen.usableWidth, screen.usableHeight, viewWidth, viewHeight);
+                 .scale = DesktopWindowScale(gdkScale, screen.xftDpi, usable.width, usable.height, viewWidth,
+                                             viewHeight)});
+  const int scale = FittingScale(*options.scale, usable.width, usable.height, viewWidth, viewHeight);
   std::string note;
   if (scale < *options.scale)
     note = "--scale " + std::to_string(*options.scale) + " does not fit the screen's usable " +
-           std::to_string(screen.usableWidth) + " x " + std::to_string(screen.usableHeight) + "; using " +
+           std::to_string(usable.width) + " x " + std::to_string(usable.height) + "; using " +
            std::to_string(scale);
   return {{.kind = Presentation::kWindow, .scale = scale}, note};
 }

@@ -8,8 +8,7 @@
 #include <string_view>
 
 #include "app/command_line.h"
-#include "platform/application.h"
-#include "platform/form.h"
+#include "platform/backend.h"
 
 namespace app {
 
@@ -39,7 +38,7 @@ struct ScreenChoice {
 // display).  Throws Exception when `screensaverWindow` is set but names no
 // window id.
 ScreenChoice ChoosePresentation(const ScreenOptions& options, std::string_view gdkScale,
-                                std::string_view screensaverWindow, platform::DesktopScreen (*desktop)(), int viewWidth,
+                                std::string_view screensaverWindow, platform::Desktop (*desktop)(), int viewWidth,
                                 int viewHeight);
 
 }  // namespace app

@@ -54,7 +54,6 @@ struct Modifiers {
   bool shift = false;
   bool alt = false;
   bool logo = false;
-  friend bool operator==(const Modifiers&, const Modifiers&) = default;
 };
 
 struct Event {

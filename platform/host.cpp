@@ -9,8 +9,6 @@
 #include <chrono>
 #include <csignal>
 
-#include "platform/timer.h"
-
 namespace platform {
 
 namespace {
@@ -114,11 +112,11 @@ void Host::PresentIfChanged() {
   backend_.Present(changed);
 }
 
-void Host::Wait() {
+void Host::Wait(std::chrono::steady_clock::time_point due) {
   int timeout = -1;
-  if (TTimer::AnyRunning()) {
+  if (due != std::chrono::steady_clock::time_point::max()) {
     // Whole milliseconds, rounded up so the loop does not wake just early.
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(TTimer::NextDue() - TTimer::Clock::now());
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - std::chrono::steady_clock::now());
     timeout = static_cast<int>(std::clamp<long long>(wait.count(), 0, 1000));
   }
   if (timeout != 0) backend_.Wait(wakePipe[0], timeout);
@@ -146,9 +144,9 @@ void Host::Run() {
     // need not be brought up to date where the views are repainted anyway.
     backend_.WillRepaint(views_.Repainted());
     views_.Attach(backend_.Pixels());
-    TTimer::FireDue();
+    const auto due = hooks_.timers ? hooks_.timers() : std::chrono::steady_clock::time_point::max();
     PresentIfChanged();
-    if (!stopped_) Wait();
+    if (!stopped_) Wait(due);
   }
   stopped_ = true;
 }

@@ -4,6 +4,7 @@
 
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct HostHooks {
   std::function<void()> click;
   std::function<void(Key)> programKey;  // M, + or -, as the key rule says
   std::function<void()> close;  // asked by the display or a close key; unset, the loop ends
+  // Raises the timers that fell due, each once, and says when the next one
+  // falls due: time_point::max() when none runs.  Unset, nothing is timed.
+  std::function<std::chrono::steady_clock::time_point()> timers;
 };
 
 class Host {
@@ -45,7 +49,7 @@ class Host {
   void Handle(const Event& event);
   void Lay();
   void PresentIfChanged();
-  void Wait();
+  void Wait(std::chrono::steady_clock::time_point due);
   void Close();
 
   Backend& backend_;

@@ -35,7 +35,7 @@ TEST(ChoosePresentationTest, TheWindowIdWinsAndAScaleThatDoesNotFitIsLoweredWith
       {{{}, false, true, 42}, {Presentation::kHostWindow, 1, 42, ""}},
       {{{}, false, true, {}}, {Presentation::kHostWindow, 1, 7, ""}}};
   for (const auto& [options, want] : cases) {
-    const auto laptop = [] { return platform::DesktopScreen{1366, 738, ""}; };
+    const auto laptop = [] { return platform::Desktop{{1366, 738}, ""}; };
     const app::ScreenChoice choice = app::ChoosePresentation(options, "", "7", laptop, 784, 495);
     const Presentation& shown = choice.presentation;
     EXPECT_EQ(std::tuple(shown.kind, shown.scale, shown.hostWindow, choice.note), want);

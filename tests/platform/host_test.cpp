@@ -7,18 +7,21 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/timer.h"
 #include "tests/support/fake_backend.h"
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 using platform::Event;
 using platform::Key;
 using platform::Presentation;
@@ -28,13 +31,13 @@ constexpr drawing::Pixel kBackground = 0x000080;
 constexpr drawing::Pixel kPaint = 0xFF0000;
 
 // A host over a scripted display, with a timer of 1 ms whose ticks run
-// onTick, and a count of each hook.
+// onTick unless `timers` replaces it, and a count of each hook.
 class HostTest : public ::testing::Test {
  protected:
-  void SetUp() override { TTimer::SetDelivering(true); }
-  void TearDown() override { TTimer::SetDelivering(false); }
-
-  platform::Host& Make(Presentation::Kind kind = Presentation::kWindow, drawing::Size client = {40, 30}) {
+  platform::Host& Make(Presentation::Kind kind = Presentation::kWindow, drawing::Size client = {40, 30},
+                       std::function<Clock::time_point()> timers = nullptr) {
+    due_ = Clock::now() + 1ms;
+    if (!timers) timers = [this] { return Tick(); };
     host_ = std::make_unique<platform::Host>(
         backend_, Presentation{.kind = kind}, canvas_, client, kBackground,
         platform::HostHooks{.layout = [this](drawing::Size area) {
@@ -46,16 +49,21 @@ class HostTest : public ::testing::Test {
                             .unseen = [this] { ++unseen_; },
                             .click = [this] { ++clicks_; },
                             .programKey = [this](Key key) { programKeys_.push_back(key); },
-                            .close = [this] {
-                              ++closes_;
-                              host_->Stop();
-                            }});
-    timer_.SetInterval(1);
-    timer_.SetOnTimer([this](TObject*) {
-      ++ticks_;
-      if (onTick_) onTick_(ticks_);
-    });
+                            .close =
+                                [this] {
+                                  ++closes_;
+                                  host_->Stop();
+                                },
+                            .timers = std::move(timers)});
     return *host_;
+  }
+
+  Clock::time_point Tick() {
+    if (Clock::now() < due_) return due_;
+    due_ = Clock::now() + 1ms;
+    ++ticks_;
+    if (onTick_) onTick_(ticks_);
+    return due_;
   }
 
   void Paint(int x, int y) {
@@ -69,8 +77,7 @@ class HostTest : public ::testing::Test {
   std::shared_ptr<support::FakeBackend::Record> record_ = std::make_shared<support::FakeBackend::Record>();
   support::FakeBackend backend_{record_};
   TCanvas canvas_;
-  TComponent owner_{nullptr};
-  TTimer& timer_ = *new TTimer(&owner_);
+  Clock::time_point due_;
   std::function<void(int tick)> onTick_;
   std::unique_ptr<platform::Host> host_;
   std::vector<drawing::Size> laidOutFor_;
@@ -142,6 +149,29 @@ TEST_F(HostTest, DueTimersFireAndOnlyWhatChangedIsPresented) {
   // In place the canvas paints the window's own pixels, presented whole.
   EXPECT_EQ(record_->presents.back(), std::vector<drawing::Box>{drawing::Box(0, 0, 40, 30)});
   EXPECT_EQ(At(5, 0), kPaint);
+}
+
+TEST_F(HostTest, TheLoopSleepsUntilTheNextTimerIsDueASecondAtMostAndWithoutOneUntilTheDisplaySpeaks) {
+  const struct {
+    const char* what;
+    std::function<Clock::time_point()> timers;
+    std::vector<int> waits;  // milliseconds; none: the loop goes on at once
+  } cases[] = {
+      {"no timer runs", [] { return Clock::time_point::max(); }, {-1}},
+      {"the next is an hour away", [] { return Clock::now() + 1h; }, {1000}},
+      {"one is overdue", [] { return Clock::now() - 1ms; }, {}},
+  };
+  for (const auto& c : cases) {
+    record_->waits.clear();
+    platform::Host& host = Make(Presentation::kWindow, {40, 30}, c.timers);
+    host.Open({});
+    int round = 0;
+    record_->onDispatch = [&] {
+      if (++round == 2) host.Stop();
+    };
+    host.Run();
+    EXPECT_EQ(record_->waits, c.waits) << c.what;
+  }
 }
 
 TEST_F(HostTest, AViewOffScreenIsMappedIntoItsAreaAndOnlyItsBoxPresented) {

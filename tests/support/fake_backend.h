@@ -33,6 +33,7 @@ class FakeBackend final : public platform::Backend {
     platform::WindowLook look;
     std::vector<std::vector<drawing::Box>> presents;
     std::vector<bool> fullScreenAsked;
+    std::vector<int> waits;  // each Wait's timeout in milliseconds
     int dispatches = 0;
     bool closed = false;
 
@@ -65,10 +66,11 @@ class FakeBackend final : public platform::Backend {
   void SetFullScreen(bool on) override { record_->fullScreenAsked.push_back(on); }
   bool FullScreen() override { return record_->fullScreen; }
   void Wait(int wakeFd, int timeoutMs) override {
+    record_->waits.push_back(timeoutMs);
     // No limit would hang a test that went wrong: a round a twentieth of a
     // second at most.
     pollfd wake{wakeFd, POLLIN, 0};
-    poll(&wake, 1, timeoutMs < 0 ? 50 : timeoutMs);
+    poll(&wake, 1, timeoutMs < 0 || timeoutMs > 50 ? 50 : timeoutMs);
   }
   void Dispatch(std::vector<platform::Event>& events) override {
     ++record_->dispatches;

@@ -1,4 +1,4 @@
-#include "platform/timer.h"
+#include "toolkit/timer.h"
 
 #include <algorithm>
 #include <vector>
@@ -14,6 +14,10 @@ std::vector<TTimer*>& LiveTimers() {
 }
 
 bool delivering = false;
+
+TTimer::Clock::duration Milliseconds(double milliseconds) {
+  return std::chrono::duration_cast<TTimer::Clock::duration>(std::chrono::duration<double, std::milli>(milliseconds));
+}
 
 }  // namespace
 
@@ -41,9 +45,7 @@ double TTimer::Period() const { return std::max<double>(interval_, TickMs); }
 
 void TTimer::Update() {
   const bool wanted = enabled_ && interval_ > 0 && onTimer_ && delivering;
-  if (wanted && !running_) {
-    due_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(Period()));
-  }
+  if (wanted && !running_) due_ = Clock::now() + Milliseconds(Period());
   running_ = wanted;
 }
 
@@ -52,19 +54,7 @@ void TTimer::SetDelivering(bool on) {
   for (TTimer* timer : LiveTimers()) timer->Update();
 }
 
-bool TTimer::AnyRunning() {
-  return std::ranges::any_of(LiveTimers(), [](const TTimer* timer) { return timer->running_; });
-}
-
-TTimer::Clock::time_point TTimer::NextDue() {
-  auto next = Clock::time_point::max();
-  for (const TTimer* timer : LiveTimers()) {
-    if (timer->running_) next = std::min(next, timer->due_);
-  }
-  return next;
-}
-
-void TTimer::FireDue() {
+TTimer::Clock::time_point TTimer::FireDue() {
   // A handler may create or delete timers, so work from a copy and skip any
   // timer deleted meanwhile.
   const std::vector<TTimer*> timers = LiveTimers();
@@ -75,12 +65,16 @@ void TTimer::FireDue() {
     // Keep to the schedule, so a period of 15.625 ms averages out right; after
     // a stall (a slow handler, a suspended machine) start afresh instead of
     // catching up with a burst.
-    const auto period =
-        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(timer->Period()));
+    const auto period = Milliseconds(timer->Period());
     timer->due_ += period;
     if (timer->due_ <= now) timer->due_ = now + period;
     // A copy, so a handler may replace OnTimer while it runs.
     TNotifyEvent handler = timer->onTimer_;
     handler(timer);
   }
+  auto next = Clock::time_point::max();
+  for (const TTimer* timer : LiveTimers()) {
+    if (timer->running_) next = std::min(next, timer->due_);
+  }
+  return next;
 }

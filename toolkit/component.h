@@ -26,7 +26,6 @@ class TComponent : public TObject {
   explicit TComponent(TComponent* owner);
   ~TComponent() override;
 
-  TComponent* Owner() const { return owner_; }
   const std::vector<TComponent*>& Components() const { return components_; }
 
   // The owned component of that name (names compare ignoring case, as the

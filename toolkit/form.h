@@ -3,7 +3,6 @@
 
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <set>
@@ -16,21 +15,28 @@
 #include "drawing/geometry.h"
 #include "imaging/resources.h"
 #include "platform/backend.h"
-#include "platform/component.h"
-#include "platform/description.h"
 #include "platform/views.h"
+#include "toolkit/component.h"
+#include "toolkit/description.h"
 
 namespace platform {
 class Host;
 }
 
+// The values of the form's properties that window descriptions use.  A
+// system colour carries its index in the top byte; the window paints it with
+// a fixed shade.
+constexpr TColor clBtnFace = 0xFF00000F;
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize };
+enum TFormBorderStyle { bsSingle, bsSizeable };
+
 class TForm : public TComponent {
  public:
   // Applies the window description stored as the data resource `className`
-  // of `instance` (found ignoring case, "TfMain" finds TFMAIN), read once,
-  // creating the timer it lists.  `handlers` are the form's event handlers by the names
+  // of `instance` (found ignoring case, "TfMain" finds TFMAIN), creating the
+  // timer it lists.  `handlers` are the form's event handlers by the names
   // the description uses.  The window itself appears when the form is shown.
-  TForm(TComponent* owner, std::string_view className, platform::PublishedHandlers handlers,
+  TForm(TComponent* owner, std::string_view className, const PublishedHandlers& handlers,
         HINSTANCE instance = HInstance);
   ~TForm() override;
 
@@ -55,19 +61,16 @@ class TForm : public TComponent {
 
   TNotifyEvent OnClick;
 
-  // Read when the window is made; the canvas always paints the view in its
-  // own coordinates.  A window at scale N has client area and position both
-  // multiplied; at 1 the view is the window surface itself.  Wherever the
-  // window does not show the
-  // view pixel for pixel, the canvas paints an off-screen view, which each
+  // Read when the window is made.  A window at scale N has client area and
+  // position both multiplied.  Wherever the window does not show the view
+  // pixel for pixel, the canvas paints an off-screen view, which each
   // present maps into the window, each pixel a block or, when the area is
   // smaller than the view, the nearest pixel, with black around it.
   platform::Presentation Presentation;
 
-  // Paints the first view: straight onto the client area when the view is
-  // the window's own pixels, otherwise onto the view that each present maps
-  // into the window.  What is drawn stays until drawn over; the window shows
-  // it after the event handler that drew it returns.
+  // Paints the first view, in its own coordinates.  What is drawn stays
+  // until drawn over; the window shows it after the event handler that drew
+  // it returns.
   TCanvas* const Canvas = &canvas_;
 
   // How an area the window fills shows a view, asked whenever the areas
@@ -95,7 +98,7 @@ class TForm : public TComponent {
   void Show();
   // Hides the window; closing the main form ends the application.
   void Close();
-  bool Visible() const;
+  bool Visible() const { return shown_; }
 
  private:
   friend class TApplication;

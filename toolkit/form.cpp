@@ -1,12 +1,10 @@
-#include "platform/form.h"
+#include "toolkit/form.h"
 
-#include <algorithm>
-#include <cctype>
 #include <utility>
 
 #include "imaging/bmp.h"
 #include "platform/host.h"
-#include "platform/timer.h"
+#include "toolkit/timer.h"
 
 namespace {
 
@@ -15,38 +13,16 @@ drawing::Pixel PaintPixel(TColor color) { return drawing::ToPixel(color == clBtn
 
 }  // namespace
 
-TForm::TForm(TComponent* owner, std::string_view className, platform::PublishedHandlers handlers,
-             HINSTANCE instance)
+TForm::TForm(TComponent* owner, std::string_view className, const PublishedHandlers& handlers, HINSTANCE instance)
     : TComponent(owner) {
   const auto bytes = instance->Find(imaging::ResourceType::RCData, className);
-  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  std::string upper(className);
-  std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return std::toupper(c); });
-  const platform::FormDescription form = platform::ReadDescription(className, text, upper, handlers);
-  Name = form.name;
-  Left = form.left;
-  Top = form.top;
-  ClientWidth = form.clientWidth;
-  ClientHeight = form.clientHeight;
-  Caption = form.caption;
-  BorderIcons = form.borderIcons;
-  BorderStyle = form.borderStyle;
-  Color = form.color;
-  OnClick = form.onClick;
-  for (const platform::TimerDescription& described : form.timers) {
-    auto* timer = new TTimer(this);  // owned by the form from here on
-    timer->Name = described.name;
-    timer->SetInterval(described.interval);
-    timer->SetOnTimer(described.onTimer);
-  }
+  ReadDescription(*this, className, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, handlers);
 }
 
 TForm::~TForm() {
   // The timers first, so none fires into a form that is half gone.
   DestroyComponents();
 }
-
-bool TForm::Visible() const { return shown_; }
 
 std::vector<platform::View> TForm::Views() const {
   return host_ != nullptr ? host_->ViewList() : std::vector<platform::View>{};
@@ -70,7 +46,8 @@ void TForm::Show() {
                                   [this](platform::Key key) {
                                     if (OnKeyPress) OnKeyPress(key);
                                   },
-                              .close = [this] { Close(); }};
+                              .close = [this] { Close(); },
+                              .timers = TTimer::FireDue};
     host_ = std::make_unique<platform::Host>(*backend_, Presentation, canvas_, drawing::Size{ClientWidth, ClientHeight},
                                              PaintPixel(Color), std::move(hooks));
   }

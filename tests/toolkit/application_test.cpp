@@ -14,11 +14,11 @@
 
 #include "drawing/exception.h"
 #include "imaging/resources.h"
-#include "platform/application.h"
-#include "platform/form.h"
-#include "platform/timer.h"
 #include "tests/support/fake_backend.h"
 #include "tests/support/message_of.h"
+#include "toolkit/application.h"
+#include "toolkit/form.h"
+#include "toolkit/timer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/component.h"
+#include "toolkit/component.h"
 
 class TTimer : public TComponent {
  public:
@@ -34,13 +34,12 @@ class TTimer : public TComponent {
   double Period() const;
 
   // For the message loop.  Timers run only while a loop can deliver their
-  // events; the loop waits at most until NextDue and then calls FireDue,
-  // which raises each timer that has fallen due once, however many of its
-  // intervals have passed: events never pile up behind a slow handler.
+  // events.  FireDue raises each timer that has fallen due once, however
+  // many of its intervals have passed (events never pile up behind a slow
+  // handler), and returns when the next falls due: time_point::max() when
+  // none runs.
   static void SetDelivering(bool delivering);
-  static bool AnyRunning();
-  static Clock::time_point NextDue();
-  static void FireDue();
+  static Clock::time_point FireDue();
 
  private:
   void Update();

@@ -1,10 +1,10 @@
-#include "platform/application.h"
+#include "toolkit/application.h"
 
 #include <cstdio>
 #include <utility>
 
 #include "platform/host.h"
-#include "platform/timer.h"
+#include "toolkit/timer.h"
 
 TApplication* const Application = new TApplication;
 
@@ -52,11 +52,7 @@ void TApplication::Run() {
 
 bool TApplication::EndRequested() const { return platform::EndRequested(); }
 
-platform::DesktopScreen TApplication::Desktop() const {
-  if (!backend_) return {};
-  const platform::Desktop desktop = backend_->DescribeDesktop();
-  return {desktop.usable.width, desktop.usable.height, desktop.xftDpi};
-}
+platform::Desktop TApplication::Desktop() const { return backend_ ? backend_->DescribeDesktop() : platform::Desktop{}; }
 
 void TApplication::ShowException(const Exception* exception, bool guest) {
   const std::string& message = exception->Message();
@@ -64,7 +60,8 @@ void TApplication::ShowException(const Exception* exception, bool guest) {
   // window: there the screen belongs to someone else, and a window that
   // just went away leaves nobody to answer a box.  Without a display SDL
   // would fall back to running zenity, whose own warning would take the
-  // place of our line.
-  if (!running_ && !guest && backend_ && backend_->ShowError(Title + " - error", message)) return;
-  std::fprintf(stderr, "%s: %s\n", Title.c_str(), message.empty() ? "an unknown error occurred" : message.c_str());
+  // place of our line.  The program's name, not the executable's, titles
+  // both, the same in every build.
+  if (!running_ && !guest && backend_ && backend_->ShowError("Rain - error", message)) return;
+  std::fprintf(stderr, "Rain: %s\n", message.empty() ? "an unknown error occurred" : message.c_str());
 }

@@ -3,37 +3,17 @@
 
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <string>
 
 #include "drawing/exception.h"
-#include "platform/component.h"
-#include "platform/form.h"
-
-namespace platform {
-
-// What the desktop says about the screen windows open on.
-struct DesktopScreen {
-  int usableWidth = 0;   // the first screen without its panels; 0 when unknown
-  int usableHeight = 0;
-  std::string xftDpi;    // the X resource Xft.dpi as text; empty when unset
-};
-
-}  // namespace platform
+#include "platform/backend.h"
+#include "toolkit/component.h"
+#include "toolkit/form.h"
 
 class TApplication : public TComponent {
  public:
   TApplication();
   ~TApplication() override;
-
-  // The program's name as the desktop sees it: the title of its message
-  // boxes and the class of its windows (WM_CLASS "rain", which the desktop
-  // entry's StartupWMClass names).  Fixed here rather than taken from the
-  // executable's file name, so every build of the program looks the same to
-  // the desktop.
-  std::string Title = "Rain";
-  std::string WindowClass = "rain";
 
   // Starts the display and the timers.  Throws Exception when there is no
   // display to show windows on, saying why.  From here on SIGINT and SIGTERM
@@ -56,8 +36,6 @@ class TApplication : public TComponent {
     static_cast<TForm*>(form)->onClose_ = [this] { Terminate(); };
   }
 
-  TForm* MainForm() const { return mainForm_; }
-
   // Shows the main form and delivers events until it is closed, Terminate
   // is called, SIGINT or SIGTERM comes, or the window drawn in goes.
   // Exceptions from event handlers leave Run, as does an X error that
@@ -67,10 +45,10 @@ class TApplication : public TComponent {
   // Whether SIGINT or SIGTERM asked the program to end since Initialize.
   bool EndRequested() const;
 
-  // Read once Initialize has started the display.
-  platform::DesktopScreen Desktop() const;
+  // Read once Initialize has started the display; empty before.
+  platform::Desktop Desktop() const;
 
-  // Shows the message in a message box titled "<Title> - error" while the
+  // Shows the message in a message box titled "Rain - error" while the
   // program starts in a window of its own (`guest` false); otherwise (once
   // it ran, for a guest in another program's window, without a display,
   // or when no box can be shown) prints it on stderr as one line.  SIGINT

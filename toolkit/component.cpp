@@ -1,4 +1,4 @@
-#include "platform/component.h"
+#include "toolkit/component.h"
 
 #include <algorithm>
 

@@ -12,9 +12,9 @@
 
 #include "drawing/exception.h"
 #include "imaging/resources.h"
-#include "platform/form.h"
-#include "platform/timer.h"
 #include "tests/support/message_of.h"
+#include "toolkit/form.h"
+#include "toolkit/timer.h"
 
 namespace {
 
@@ -123,9 +123,22 @@ TEST_F(DescriptionTest, FaultyPropertiesAreRefusedNamingTheOffender) {
 }
 
 TEST_F(DescriptionTest, FaultsOfTheDescriptionItselfAreNamed) {
-  EXPECT_EQ(ErrorOf(R"({"object": "fTest", "class": "TfOther"})"),
-            "Error reading fTest: the description is of class TfOther, not TfTest");
-  EXPECT_EQ(ErrorOf(R"({"class": "TfTest"})"), "Error reading TFTEST: \"object\" is missing");
+  const std::string form = R"("object": "fTest", "class": "TfTest")";
+  const struct {
+    std::string text, message;
+  } faults[] = {
+      {R"({"object": "fTest", "class": "TfOther"})", "fTest: the description is of class TfOther, not TfTest"},
+      {R"({"class": "TfTest"})", "TFTEST: \"object\" is missing"},
+      {"[]", "TFTEST: expected an object, found a list"},
+      {"{" + form + R"(, "Properties": {}})", "TFTEST: unknown key \"Properties\""},
+      {"{" + form + R"(, "properties": []})", "fTest: \"properties\" must be an object, found a list"},
+      {"{" + form + R"(, "components": {}})", "fTest: \"components\" must be a list, found an object"},
+      {"{" + form + R"(, "components": ["Timer1"]})", "fTest.components: expected an object, found a string"},
+      {"{" + form + R"(, "components": [{"object": "Button1", "class": "TButton"}]})",
+       "fTest.components: unknown component class TButton"},
+      {Describe(R"("BorderIcons": [1])"), "fTest.BorderIcons: expected a string, found an integer"},
+  };
+  for (const auto& fault : faults) EXPECT_EQ(ErrorOf(fault.text), "Error reading " + fault.message) << fault.text;
   const std::string broken = ErrorOf(R"({"object": "fTest", "class": "TfTest",)");
   EXPECT_TRUE(broken.starts_with("Error reading TFTEST: ")) << broken;
   EXPECT_NE(broken.find("parse error"), std::string::npos) << broken;
