@@ -32,6 +32,7 @@ class FakeBackend final : public platform::Backend {
     platform::Presentation presentation;
     platform::WindowLook look;
     std::vector<std::vector<drawing::Box>> presents;
+    std::vector<drawing::Box> repainting;  // as WillRepaint last said
     std::vector<bool> fullScreenAsked;
     std::vector<int> waits;  // each Wait's timeout in milliseconds
     int dispatches = 0;
@@ -62,6 +63,9 @@ class FakeBackend final : public platform::Backend {
   }
   void Present(std::span<const drawing::Box> changed) override {
     record_->presents.emplace_back(changed.begin(), changed.end());
+  }
+  void WillRepaint(std::span<const drawing::Box> boxes) override {
+    record_->repainting.assign(boxes.begin(), boxes.end());
   }
   void SetFullScreen(bool on) override { record_->fullScreenAsked.push_back(on); }
   bool FullScreen() override { return record_->fullScreen; }
