@@ -46,7 +46,7 @@ std::string WindowName(unsigned long window) {
 
 X11Backend* X11Backend::live_ = nullptr;
 
-int X11Backend::NoteError(Display* display, XErrorEvent* error) {
+int X11Backend::NoteError(Display*, XErrorEvent* error) {
   if (live_ == nullptr) return 0;
   X11Backend& b = *live_;
   if (b.trappedError_ != nullptr) {
@@ -71,8 +71,7 @@ int X11Backend::NoteError(Display* display, XErrorEvent* error) {
     if (error->error_code == BadWindow && error->request_code == X_TranslateCoords && error->resourceid == 0)
       return 0;
   }
-  if (!b.pending_.set)
-    b.pending_ = {true, display, error->error_code, error->request_code, error->minor_code, error->resourceid};
+  if (!b.pending_) b.pending_ = *error;
   return 0;
 }
 
@@ -87,27 +86,22 @@ void X11Backend::HandleErrors() {
   XSetIOErrorHandler(EndOnLostDisplay);
 }
 
-void X11Backend::Trap(Display* display, bool* failed) {
-  XSync(display, False);
-  if (live_ != nullptr) live_->trappedError_ = failed;
-}
-
 void X11Backend::CheckErrors() {
-  if (pending_.set && !ending_ && !foreignWindowGone_) {
-    const PendingError e = std::exchange(pending_, {});
+  if (pending_ && !ending_ && !foreignWindowGone_) {
+    const XErrorEvent e = *std::exchange(pending_, std::nullopt);
     // A window that went away takes requests about other resources made
     // for it (a graphics context, shared memory) down with it.
-    const unsigned long window = foreignWindow_ != 0 ? foreignWindow_ : e.resource;
-    const bool aboutWindow = foreignWindow_ != 0 || e.errorCode == BadWindow || e.errorCode == BadDrawable;
+    const unsigned long window = foreignWindow_ != 0 ? foreignWindow_ : e.resourceid;
+    const bool aboutWindow = foreignWindow_ != 0 || e.error_code == BadWindow || e.error_code == BadDrawable;
     XWindowAttributes attributes;
     if (aboutWindow && window != 0 && Fails(e.display, [&] { XGetWindowAttributes(e.display, window, &attributes); })) {
       (foreignWindow_ != 0 ? foreignWindowGone_ : destroyedOwn_) = true;
       if (foreignWindow_ == 0) destroyedOwnWindow_ = window;
     } else {
       char reason[128] = "";
-      XGetErrorText(e.display, e.errorCode, reason, sizeof reason);
-      throw Exception("The X server refused to " + RequestInWords(e.display, e.requestCode, e.minorCode) + " " +
-                      (e.resource != 0 ? "the resource " + WindowName(e.resource) : std::string("the display")) +
+      XGetErrorText(e.display, e.error_code, reason, sizeof reason);
+      throw Exception("The X server refused to " + RequestInWords(e.display, e.request_code, e.minor_code) + " " +
+                      (e.resourceid != 0 ? "the resource " + WindowName(e.resourceid) : std::string("the display")) +
                       ": " + reason);
     }
   }

@@ -31,26 +31,21 @@ void X11Backend::Adopt(unsigned long window) {
   foreignWindowGone_ = false;
   window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(window)));
   if (window_ != nullptr) LookUpX11();
-  if (display_ == nullptr) {
-    const std::string error = SDL_GetError();
-    if (window_ != nullptr) SDL_DestroyWindow(window_);
-    window_ = nullptr;
-    foreignWindow_ = 0;
-    throw Exception("Cannot draw in " + name + ": " + error);
+  if (display_ != nullptr) {
+    // SDL selects no events on a window it did not make.  Ask for its size
+    // changes, its destruction and its exposures, and never for input: on
+    // the root window another client may hold the button presses, and the
+    // server would refuse a second one.
+    XSelectInput(display_, xwindow_, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
+    XSync(display_, False);
+    if (!foreignWindowGone_) return;
   }
-  // SDL selects no events on a window it did not make.  Ask for its size
-  // changes, its destruction and its exposures, and never for input: on the
-  // root window another client may hold the button presses, and the server
-  // would refuse a second one.
-  XSelectInput(display_, xwindow_, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
-  XSync(display_, False);
-  if (foreignWindowGone_) {
-    SDL_DestroyWindow(window_);
-    window_ = nullptr;
-    display_ = nullptr;
-    foreignWindow_ = 0;
-    throw Exception("Cannot draw in " + name + ": there is no such window");
-  }
+  const std::string why = display_ == nullptr ? SDL_GetError() : "there is no such window";
+  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  window_ = nullptr;
+  display_ = nullptr;
+  foreignWindow_ = 0;
+  throw Exception("Cannot draw in " + name + ": " + why);
 }
 
 void X11Backend::Release() {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -74,22 +75,15 @@ class X11Backend final : public Backend {
   template <typename Check>
   static bool Fails(Display* display, Check check) {
     bool failed = false;
-    Trap(display, &failed);
+    XSync(display, False);
+    live_->trappedError_ = &failed;
     check();
-    Trap(display, nullptr);
+    XSync(display, False);
+    live_->trappedError_ = nullptr;
     return failed;
   }
 
  private:
-  struct PendingError {
-    bool set = false;
-    Display* display = nullptr;
-    int errorCode = 0;
-    int requestCode = 0;
-    int minorCode = 0;
-    unsigned long resource = 0;
-  };
-
   bool Guest() const {
     return presentation_.kind == Presentation::kRoot || presentation_.kind == Presentation::kHostWindow;
   }
@@ -130,8 +124,6 @@ class X11Backend final : public Backend {
   void CheckErrors();
   static int NoteError(Display* display, XErrorEvent* error);
   static int EndOnLostDisplay(Display* display);
-  // Syncs, then sends the errors to `failed` until called with nullptr.
-  static void Trap(Display* display, bool* failed);
   static X11Backend* live_;
 
   SDL_Window* window_ = nullptr;
@@ -168,7 +160,7 @@ class X11Backend final : public Backend {
   bool ending_ = false;  // errors about what we let go are expected and dropped
   Window foreignWindow_ = 0;  // another program's window drawn in
   bool foreignWindowGone_ = false;
-  PendingError pending_;  // the first X error nothing has looked at yet
+  std::optional<XErrorEvent> pending_;  // the first X error nothing has looked at yet
   // Our own window destroyed by someone else, noticed from its DestroyNotify
   // or from the errors of drawing in it.  SDL cannot take such a window
   // down: it would wait forever to see it unmapped.
