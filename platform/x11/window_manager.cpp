@@ -9,22 +9,30 @@ namespace platform {
 
 namespace {
 
-// Whether a window manager that speaks EWMH runs: it names a window of its
-// own on the root window, which exists.
-bool WindowManagerRuns(Display* display) {
-  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-  Atom type = 0;
+// The 32-bit items of the window's property `name` (at most `most`): its
+// atoms or windows.
+std::vector<unsigned long> Property(Display* display, Window window, const char* name, Atom type, long most) {
+  Atom actualType = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  Window manager = 0;
-  if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                         &after, &data) == Success &&
-      data != nullptr && count == 1)
-    manager = *reinterpret_cast<Window*>(data);
+  std::vector<unsigned long> items;
+  if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, most, False, type, &actualType, &format,
+                         &count, &after, &data) == Success && data != nullptr && format == 32) {
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    items.assign(values, values + count);
+  }
   if (data != nullptr) XFree(data);
+  return items;
+}
+
+// Whether a window manager that speaks EWMH runs: it names a window of its
+// own on the root window, which exists.
+bool WindowManagerRuns(Display* display) {
+  const auto manager = Property(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 1);
   XWindowAttributes attributes;
-  return manager != 0 && !X11Backend::Fails(display, [&] { XGetWindowAttributes(display, manager, &attributes); });
+  return manager.size() == 1 && manager[0] != 0 &&
+         !X11Backend::Fails(display, [&] { XGetWindowAttributes(display, manager[0], &attributes); });
 }
 
 }  // namespace
@@ -93,19 +101,8 @@ void SetFullScreen(Display* display, Window window, bool on, drawing::Box monito
 }
 
 bool InFullScreenState(Display* display, Window window) {
-  const Atom fullScreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-  Atom type = 0;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  bool found = false;
-  if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM,
-                         &type, &format, &count, &after, &data) == Success && data != nullptr && format == 32) {
-    const auto* atoms = reinterpret_cast<const Atom*>(data);
-    found = std::find(atoms, atoms + count, fullScreen) != atoms + count;
-  }
-  if (data != nullptr) XFree(data);
-  return found;
+  const auto atoms = Property(display, window, "_NET_WM_STATE", XA_ATOM, 64);
+  return std::ranges::find(atoms, XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False)) != atoms.end();
 }
 
 }  // namespace platform
