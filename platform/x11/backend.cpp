@@ -115,14 +115,6 @@ void X11Backend::LookUpX11() {
   xwindow_ = info.info.x11.window;
 }
 
-Desktop X11Backend::DescribeDesktop() {
-  Desktop desktop;
-  SDL_Rect usable{};
-  if (SDL_GetDisplayUsableBounds(0, &usable) == 0) desktop.usable = {usable.w, usable.h};
-  desktop.xftDpi = XftDpi();
-  return desktop;
-}
-
 // Where the client area goes, inside a frame of these borders: the look's
 // place times the scale.  A window enlarged by a scale is moved in where it
 // would reach past the usable area of its screen, so none of it opens out of
@@ -153,7 +145,7 @@ void X11Backend::Open(const WindowLook& look, const Presentation& presentation) 
     // The monitor the user is at, whether or not a window manager runs,
     // asked while the window is still hidden.
     const bool fullScreen = presentation.kind == Presentation::kFullScreen && display_ != nullptr;
-    const drawing::Box monitor = fullScreen ? MonitorHoldingPointer(display_) : drawing::Box{};
+    const drawing::Box monitor = fullScreen ? MonitorAt(display_, Pointer(display_)) : drawing::Box{};
     if (fullScreen) {
       SDL_SetWindowPosition(window_, monitor.x, monitor.y);
       SDL_SetWindowSize(window_, monitor.width, monitor.height);
@@ -249,11 +241,8 @@ void X11Backend::SetFullScreen(bool on) {
   SDL_GetWindowSize(window_, &width, &height);
   if (!fullScreen_) windowed_ = {x, y, width, height};
   // The monitor that holds most of the window: the one its centre is on.
-  const auto monitors = Monitors(display_);
-  const auto holding = std::ranges::find_if(monitors, [&](const drawing::Box& m) {
-    return m.Contains({x + width / 2, y + height / 2});
-  });
-  platform::SetFullScreen(display_, xwindow_, on, holding != monitors.end() ? *holding : monitors.front(), windowed_);
+  const drawing::Box monitor = MonitorAt(display_, {x + width / 2, y + height / 2});
+  platform::SetFullScreen(display_, xwindow_, on, monitor, windowed_);
 }
 
 void X11Backend::Wait(int wakeFd, int timeoutMs) {
@@ -407,10 +396,6 @@ void X11Backend::CheckSeen(std::vector<Event>& events) {
   if (seen == seen_) return;
   seen_ = seen;
   events.push_back(Said(seen ? Event::kSeen : Event::kUnseen));
-}
-
-bool X11Backend::ShowError(const std::string& title, const std::string& message) {
-  return ShowBoxEndedBySignals(title, message);
 }
 
 void X11Backend::Close() {

@@ -33,14 +33,18 @@ std::vector<drawing::Box> Monitors(Display* display) {
   return monitors;
 }
 
-drawing::Box MonitorHoldingPointer(Display* display) {
+drawing::Box MonitorAt(Display* display, drawing::Point point) {
   const std::vector<drawing::Box> monitors = Monitors(display);
+  const auto found = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains(point); });
+  return found != monitors.end() ? *found : monitors.front();
+}
+
+drawing::Point Pointer(Display* display) {
   Window root = 0, child = 0;
   int x = 0, y = 0, windowX = 0, windowY = 0;
   unsigned mask = 0;
   XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
-  const auto found = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains({x, y}); });
-  return found != monitors.end() ? *found : monitors.front();
+  return {x, y};
 }
 
 bool MonitorsOff(Display* display) {
@@ -51,21 +55,26 @@ bool MonitorsOff(Display* display) {
          DPMSInfo(display, &level, &enabled) && enabled && level != DPMSModeOn;
 }
 
-std::string XftDpi() {
-  std::string dpi;
+Desktop X11Backend::DescribeDesktop() {
+  Desktop desktop;
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(0, &usable) == 0) desktop.usable = {usable.w, usable.h};
+  // Asked before any window exists, so over a connection of our own for a
+  // moment: SDL lends its one only through a window.
   Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return dpi;
+  if (display == nullptr) return desktop;
   if (const char* resources = XResourceManagerString(display)) {
     XrmInitialize();
     if (XrmDatabase database = XrmGetStringDatabase(resources)) {
       char* type = nullptr;
       XrmValue value{};
-      if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) dpi = value.addr;
+      if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr)
+        desktop.xftDpi = value.addr;
       XrmDestroyDatabase(database);
     }
   }
   XCloseDisplay(display);
-  return dpi;
+  return desktop;
 }
 
 bool KeyHeld(Display* display, SDL_Keycode key) {

@@ -53,8 +53,6 @@ class X11Backend final : public Backend {
  public:
   X11Backend();
   ~X11Backend() override;
-  X11Backend(const X11Backend&) = delete;
-  X11Backend& operator=(const X11Backend&) = delete;
 
   std::string Name() const override { return "x11"; }
   Desktop DescribeDesktop() override;
@@ -182,8 +180,10 @@ std::string WindowName(unsigned long window);
 // list (which holds monitors made with `xrandr --setmonitor`), or the whole
 // screen when the server has no such list.
 std::vector<drawing::Box> Monitors(Display* display);
-// The monitor that holds the mouse pointer.
-drawing::Box MonitorHoldingPointer(Display* display);
+// The monitor that holds `point`, or the first.
+drawing::Box MonitorAt(Display* display, drawing::Point point);
+// Where the mouse pointer is, in root window coordinates.
+drawing::Point Pointer(Display* display);
 // Whether the monitors are switched off (DPMS).  The server sends no news
 // of it, so it must be asked; false where it cannot say.
 bool MonitorsOff(Display* display);
@@ -191,10 +191,6 @@ bool MonitorsOff(Display* display);
 // key) is held down on the keyboard now, wherever it was pressed.
 bool KeyHeld(Display* display, SDL_Keycode key);
 
-// The X resource Xft.dpi as its text, empty when the display has none.
-// Asked before any window exists, over a connection of its own for a
-// moment, since SDL lends its connection only through a window.
-std::string XftDpi();
 // Why SDL could not start its X11 video driver, in the user's words: no
 // DISPLAY, a display that cannot be opened (named), or too little memory.
 std::string WhyNoDisplay(const std::string& sdlError);
@@ -217,9 +213,5 @@ bool InFullScreenState(Display* display, Window window);
 // Lets the window manager give the window any size (nullptr), or holds it
 // to `size`: a window of fixed size is not grown to full screen otherwise.
 void HoldSize(Display* display, Window window, const drawing::Size* size);
-
-// Shows SDL's message box, or returns false.  Meanwhile SIGINT and SIGTERM
-// end the program and the box at once, and the box ends with the program.
-bool ShowBoxEndedBySignals(const std::string& title, const std::string& message);
 
 }  // namespace platform
