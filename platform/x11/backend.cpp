@@ -142,17 +142,16 @@ void X11Backend::Open(const WindowLook& look, const Presentation& presentation) 
                                look.client.height * Scale(), SDL_WINDOW_HIDDEN);
     if (window_ == nullptr) throw Exception("Cannot create a window: " + SdlError());
     LookUpX11();
-    // The monitor the user is at, whether or not a window manager runs,
-    // asked while the window is still hidden.
-    const bool fullScreen = presentation.kind == Presentation::kFullScreen && display_ != nullptr;
-    const drawing::Box monitor = fullScreen ? MonitorAt(display_, Pointer(display_)) : drawing::Box{};
-    if (fullScreen) {
-      SDL_SetWindowPosition(window_, monitor.x, monitor.y);
-      SDL_SetWindowSize(window_, monitor.width, monitor.height);
-    }
     if (look.icon != nullptr) SetIcon(window_, *look.icon);
     if (display_ != nullptr) SetFrameButtons(display_, xwindow_, look.minimizeButton);
-    if (fullScreen) platform::SetFullScreen(display_, xwindow_, true, monitor, {});
+    if (display_ != nullptr && presentation.kind == Presentation::kFullScreen) {
+      // The monitor the user is at, whether or not a window manager runs,
+      // asked while the window is still hidden.
+      const drawing::Box monitor = MonitorAt(display_, Pointer(display_));
+      SDL_SetWindowPosition(window_, monitor.x, monitor.y);
+      SDL_SetWindowSize(window_, monitor.width, monitor.height);
+      platform::SetFullScreen(display_, xwindow_, true, monitor, {});
+    }
   }
   if (display_ != nullptr) {
     // The server is to say when the window is wholly covered and uncovered.
