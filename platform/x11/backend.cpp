@@ -100,7 +100,7 @@ X11Backend::~X11Backend() {
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     SDL_Quit();
   }
-  live_ = nullptr;
+  if (live_ == this) live_ = nullptr;
 }
 
 int X11Backend::Scale() const {

@@ -1,6 +1,6 @@
-// The X11 backend's own header, for the files of this folder alone: the
-// backend object, which holds SDL's connection and everything the server
-// said, and the plain requests it makes over that connection.
+// The X11 backend's own header, for the files of this folder and its test:
+// the backend object, which holds SDL's connection and everything the
+// server said, and the plain requests it makes over that connection.
 
 #pragma once
 
