@@ -1,17 +1,14 @@
 // The X11 display through SDL's X11 driver: one object holding the window,
-// its surface and what the server said.
+// its surface, SDL's connection and what the server said.
 
-#include <SDL.h>
+#include <poll.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <utility>
 
 #include "drawing/exception.h"
-#include "platform/backend.h"
 #include "platform/x11/connect.h"
-#include "platform/x11/deep_color.h"
 #include "platform/x11/x11.h"
 
 namespace platform {
@@ -65,69 +62,10 @@ Event Said(Event::Kind kind) {
   return event;
 }
 
-class X11Backend final : public Backend {
- public:
-  X11Backend();
-  ~X11Backend() override;
-
-  std::string Name() const override { return "x11"; }
-  Desktop DescribeDesktop() override;
-  void Open(const WindowLook& look, const Presentation& presentation) override;
-  std::vector<Area> Areas() override;
-  drawing::Surface Pixels() override;
-  void Present(std::span<const drawing::Box> changed) override;
-  void SetFullScreen(bool on) override;
-  bool FullScreen() override { return fullScreen_; }
-  void Wait(int wakeFd, int timeoutMs) override;
-  void Dispatch(std::vector<Event>& events) override;
-  bool ShowError(const std::string& title, const std::string& message) override;
-  void Close() override;
-
- private:
-  bool Guest() const {
-    return presentation_.kind == Presentation::kRoot || presentation_.kind == Presentation::kHostWindow;
-  }
-  int Scale() const {
-    return presentation_.kind == Presentation::kWindow ? std::clamp(presentation_.scale, 1, 16) : 1;
-  }
-  SDL_Point ClientPlace(int top, int left, int bottom, int right) const;
-  void TakeSurface();
-  void ConvertShadow(const SDL_Rect& box);
-  void Translate(const SDL_Event& event, std::vector<Event>& events);
-  void PlaceClientArea();
-  void FollowState();
-  void FollowMonitors(std::vector<Event>& events);
-  void CheckSeen(std::vector<Event>& events);
-
-  X11Connection x11_{"Rain"};  // first made, last gone: SDL hands on the X errors it finds
-  SDL_Window* window_ = nullptr;
-  SDL_Surface* surface_ = nullptr;  // null for a deep-colour window
-  // SDL has no surface for 10 bits a channel: such a window is shown
-  // through an image of our own.
-  std::unique_ptr<DeepColorWindow> deep_;
-  drawing::Size size_;  // of the window's pixels
-  // Used only when the window surface is not laid out as the canvas: the
-  // host paints here and each present converts into the surface.
-  std::vector<Pixel> shadow_;
-  WindowLook look_;
-  Presentation presentation_;
-  bool root_ = false;
-  bool placed_ = false;      // client area moved to where the look puts it
-  bool fullScreen_ = false;  // covers its monitor
-  drawing::Box windowed_;    // the client area before full screen, in root coordinates
-  bool seen_ = true;
-  bool monitorsOff_ = false;
-  Clock::time_point monitorsAsked_;  // at most once a second
-  // The root window's monitors the areas were made of, and when they were
-  // last compared with the server's.
-  std::vector<drawing::Box> monitors_;
-  Clock::time_point monitorsChecked_;
-  bool leftButtonDown_ = false;
-  bool areasChanged_ = false;  // said at the next Dispatch
-  bool presentFailed_ = false;
-};
+}  // namespace
 
 X11Backend::X11Backend() {
+  HandleErrors();  // first: SDL hands on the X errors it does not expect to the handler it finds
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Only real displays: without one SDL would quietly pick its invisible
   // "offscreen" driver and the program would run unseen.  An SDL_VIDEODRIVER
@@ -157,18 +95,24 @@ X11Backend::X11Backend() {
 X11Backend::~X11Backend() {
   // SDL would wait forever to see a window another program destroyed go
   // unmapped; the server frees all of ours once the process ends.
-  if (x11_.OwnWindowDestroyed()) return;
-  deep_.reset();  // its graphics context goes over SDL's connection
-  if (window_ != nullptr) SDL_DestroyWindow(window_);
-  SDL_Quit();
+  if (!destroyedOwn_) {
+    deep_.reset();  // its graphics context goes over SDL's connection
+    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    SDL_Quit();
+  }
+  if (live_ == this) live_ = nullptr;
 }
 
-Desktop X11Backend::DescribeDesktop() {
-  Desktop desktop;
-  SDL_Rect usable{};
-  if (SDL_GetDisplayUsableBounds(0, &usable) == 0) desktop.usable = {usable.w, usable.h};
-  desktop.xftDpi = XftDpi();
-  return desktop;
+int X11Backend::Scale() const {
+  return presentation_.kind == Presentation::kWindow ? std::clamp(presentation_.scale, 1, 16) : 1;
+}
+
+void X11Backend::LookUpX11() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  display_ = info.info.x11.display;
+  xwindow_ = info.info.x11.window;
 }
 
 // Where the client area goes, inside a frame of these borders: the look's
@@ -191,49 +135,49 @@ void X11Backend::Open(const WindowLook& look, const Presentation& presentation) 
   presentation_ = presentation;
   if (Guest()) {
     // Another program owns the window: it is neither shown nor decorated here.
-    window_ = x11_.AdoptForeignWindow(presentation.kind == Presentation::kRoot ? 0 : presentation.hostWindow);
+    Adopt(presentation.kind == Presentation::kRoot ? 0 : presentation.hostWindow);
   } else {
-    const int scale = Scale();
-    SDL_Rect rect{0, 0, look.client.width * scale, look.client.height * scale};
     const SDL_Point place = ClientPlace(0, 0, 0, 0);
-    rect.x = place.x;
-    rect.y = place.y;
-    window_ = SDL_CreateWindow(look.caption.c_str(), rect.x, rect.y, rect.w, rect.h, SDL_WINDOW_HIDDEN);
+    window_ = SDL_CreateWindow(look.caption.c_str(), place.x, place.y, look.client.width * Scale(),
+                               look.client.height * Scale(), SDL_WINDOW_HIDDEN);
     if (window_ == nullptr) throw Exception("Cannot create a window: " + SdlError());
-    if (presentation.kind == Presentation::kFullScreen) {
-      // The monitor the user is at, whether or not a window manager runs,
-      // asked over the window's own connection while it is still hidden.
-      const drawing::Box monitor = MonitorHoldingPointer(window_);
-      if (monitor.width > 0) {
-        rect = {monitor.x, monitor.y, monitor.width, monitor.height};
-        SDL_SetWindowPosition(window_, rect.x, rect.y);
-        SDL_SetWindowSize(window_, rect.w, rect.h);
-      }
-    }
+    LookUpX11();
     if (look.icon != nullptr) SetIcon(window_, *look.icon);
-    SetFrameButtons(window_,
-                    {.systemMenu = true, .minimize = look.minimizeButton, .maximize = false, .sizeable = false});
-    if (presentation.kind == Presentation::kFullScreen)
-      platform::SetFullScreen(window_, true, {rect.x, rect.y, rect.w, rect.h}, {});
+    if (display_ != nullptr) SetFrameButtons(display_, xwindow_, look.minimizeButton);
+    if (display_ != nullptr && presentation.kind == Presentation::kFullScreen) {
+      // The monitor the user is at, whether or not a window manager runs,
+      // asked while the window is still hidden.
+      const drawing::Box monitor = MonitorAt(display_, Pointer(display_));
+      SDL_SetWindowPosition(window_, monitor.x, monitor.y);
+      SDL_SetWindowSize(window_, monitor.width, monitor.height);
+      platform::SetFullScreen(display_, xwindow_, true, monitor, {});
+    }
   }
-  WatchCovering(window_);
-  root_ = Guest() && IsRootWindow(window_);
-  if (root_) x11_.WatchMonitors(window_);
+  if (display_ != nullptr) {
+    // The server is to say when the window is wholly covered and uncovered.
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display_, xwindow_, &attributes))
+      XSelectInput(display_, xwindow_, attributes.your_event_mask | VisibilityChangeMask);
+    root_ = Guest() && xwindow_ == DefaultRootWindow(display_);
+    if (root_) WatchMonitors();
+  }
   TakeSurface();
   if (!Guest()) SDL_ShowWindow(window_);
 }
 
 // SDL replaces the surface when the window changes size.
 void X11Backend::TakeSurface() {
-  surface_ = SDL_GetWindowSurface(window_);
-  if (surface_ == nullptr && deep_ == nullptr) deep_ = DeepColorWindow::Of(window_);
+  if (deep_ == nullptr) surface_ = SDL_GetWindowSurface(window_);
+  if (surface_ == nullptr && deep_ == nullptr && display_ != nullptr) deep_ = DeepColorWindow::Of(display_, xwindow_);
   if (surface_ == nullptr && deep_ == nullptr) throw Exception("Cannot draw in the window: " + SdlError());
-  size_ = surface_ != nullptr ? drawing::Size{surface_->w, surface_->h} : deep_->Size();
+  if (surface_ != nullptr) size_ = {surface_->w, surface_->h};
+  else SDL_GetWindowSize(window_, &size_.width, &size_.height);
   // A new vector, not a resized one: the memory follows the current size,
   // and a host window that was huge for a moment does not keep it.
   const bool inPlace = surface_ != nullptr && CanvasCanPaintOn(surface_);
   shadow_ = std::vector<Pixel>(inPlace ? 0 : static_cast<std::size_t>(size_.width) * size_.height);
-  fullScreen_ = presentation_.kind == Presentation::kFullScreen || (!Guest() && InFullScreenState(window_));
+  fullScreen_ = presentation_.kind == Presentation::kFullScreen ||
+                (!Guest() && display_ != nullptr && InFullScreenState(display_, xwindow_));
 }
 
 std::vector<Area> X11Backend::Areas() {
@@ -241,7 +185,7 @@ std::vector<Area> X11Backend::Areas() {
   const drawing::Box whole{0, 0, size_.width, size_.height};
   const bool fills = Guest() || fullScreen_;
   std::vector<Area> areas;
-  monitors_ = root_ ? Monitors(window_) : std::vector<drawing::Box>{};
+  monitors_ = root_ ? Monitors(display_) : std::vector<drawing::Box>{};
   monitorsChecked_ = Clock::now();
   for (const drawing::Box& monitor : monitors_)
     if (const drawing::Box area = drawing::Intersection(monitor, whole); area.width > 0) areas.push_back({area, fills});
@@ -264,61 +208,64 @@ void X11Backend::ConvertShadow(const SDL_Rect& box) {
                     surface_->pitch);
 }
 
-void X11Backend::Present(std::span<const drawing::Box> changed) {
-  if (deep_ != nullptr && surface_ == nullptr) return deep_->Show(Pixels(), changed);
-  if (surface_ == nullptr) return;
-  std::vector<SDL_Rect> boxes;
-  for (const drawing::Box& box : changed) boxes.push_back({box.x, box.y, box.width, box.height});
-  const bool whole = boxes.size() == 1 && boxes[0].x == 0 && boxes[0].y == 0 && boxes[0].w == surface_->w &&
-                     boxes[0].h == surface_->h;
+// Shows `boxes` of the pixels; false when SDL let the surface go with a
+// change of the window.
+bool X11Backend::Show(std::span<const drawing::Box> boxes) {
+  if (deep_ != nullptr) deep_->Show(Pixels(), boxes);
+  if (surface_ == nullptr) return true;
+  std::vector<SDL_Rect> rects;
+  for (const drawing::Box& box : boxes) rects.push_back({box.x, box.y, box.width, box.height});
   // Only what changed is converted: a frame changes a fraction of a large
   // host window.
   if (!shadow_.empty())
-    for (const SDL_Rect& box : boxes) ConvertShadow(box);
-  const int updated = whole ? SDL_UpdateWindowSurface(window_)
-                            : SDL_UpdateWindowSurfaceRects(window_, boxes.data(), static_cast<int>(boxes.size()));
-  if (updated == 0) {
+    for (const SDL_Rect& rect : rects) ConvertShadow(rect);
+  return SDL_UpdateWindowSurfaceRects(window_, rects.data(), static_cast<int>(rects.size())) == 0;
+}
+
+void X11Backend::Present(std::span<const drawing::Box> changed) {
+  if (Show(changed)) {
     presentFailed_ = false;
     return;
   }
-  // SDL invalidates the surface when the window changes; the areas are laid
-  // out on the new one and painted again.
+  // The areas are laid out on the new surface and painted again.
   if (std::exchange(presentFailed_, true)) throw Exception("Cannot show the window: " + SdlError());
   TakeSurface();
   areasChanged_ = true;
 }
 
 void X11Backend::SetFullScreen(bool on) {
-  if (window_ == nullptr || presentation_.kind != Presentation::kWindow) return;
+  if (display_ == nullptr || presentation_.kind != Presentation::kWindow) return;
   int x = 0, y = 0, width = 0, height = 0;
   SDL_GetWindowPosition(window_, &x, &y);
   SDL_GetWindowSize(window_, &width, &height);
   if (!fullScreen_) windowed_ = {x, y, width, height};
   // The monitor that holds most of the window: the one its centre is on.
-  const auto monitors = Monitors(window_);
-  const drawing::Point centre{x + width / 2, y + height / 2};
-  const auto holding = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains(centre); });
-  const drawing::Box monitor = holding != monitors.end() ? *holding
-                               : monitors.empty()        ? drawing::Box{}
-                                                         : monitors.front();
-  platform::SetFullScreen(window_, on, monitor, windowed_);
+  const drawing::Box monitor = MonitorAt(display_, {x + width / 2, y + height / 2});
+  platform::SetFullScreen(display_, xwindow_, on, monitor, windowed_);
 }
 
 void X11Backend::Wait(int wakeFd, int timeoutMs) {
   // Monitors that are off say nothing when they come back on.
   if (monitorsOff_) timeoutMs = timeoutMs < 0 ? 1000 : std::min(timeoutMs, 1000);
-  if (WaitForDisplay(window_, wakeFd, timeoutMs)) return;
-  // Under another SDL driver SDL waits, and a signal is seen at the latest
-  // after a quarter of a second.
-  SDL_WaitEventTimeout(nullptr, timeoutMs < 0 ? 250 : std::min(timeoutMs, 250));
+  if (display_ == nullptr) {
+    // Under another SDL driver SDL waits, and a signal is seen at the
+    // latest after a quarter of a second.
+    SDL_WaitEventTimeout(nullptr, timeoutMs < 0 ? 250 : std::min(timeoutMs, 250));
+    return;
+  }
+  // Flushes what we asked for, and reads what already came: an event Xlib
+  // holds would not wake the poll.
+  if (XEventsQueued(display_, QueuedAfterFlush) > 0 || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+  pollfd waits[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  poll(waits, wakeFd >= 0 ? 2 : 1, timeoutMs);
 }
 
 void X11Backend::Dispatch(std::vector<Event>& events) {
   if (std::exchange(areasChanged_, false)) events.push_back(Said(Event::kAreasChanged));
   SDL_Event event;
   while (SDL_PollEvent(&event)) Translate(event, events);
-  x11_.CheckErrors();
-  if (x11_.ForeignWindowGone()) {
+  CheckErrors();
+  if (foreignWindowGone_) {
     events.push_back(Said(Event::kHostGone));
     return;
   }
@@ -335,7 +282,7 @@ void X11Backend::Translate(const SDL_Event& event, std::vector<Event>& events) {
     return;
   }
   if (event.type == SDL_SYSWMEVENT) {
-    x11_.NoteEvent(*event.syswm.msg);
+    NoteEvent(*event.syswm.msg);
     return;
   }
   const std::uint32_t ours = window_ != nullptr ? SDL_GetWindowID(window_) : 0;
@@ -352,24 +299,21 @@ void X11Backend::Translate(const SDL_Event& event, std::vector<Event>& events) {
         {
           Event focus = Said(Event::kFocus);
           for (const auto& [key, sdl] : kActionKeys)
-            if (KeyHeld(window_, sdl)) focus.held.push_back(key);
+            if (display_ != nullptr && KeyHeld(display_, sdl)) focus.held.push_back(key);
           events.push_back(std::move(focus));
           return;
         }
         // An uncovered window shows what was last presented, which the
         // surface (or the shadow) still holds.
         case SDL_WINDOWEVENT_EXPOSED:
-          if (deep_ != nullptr && surface_ == nullptr) {
-            const drawing::Box whole{0, 0, size_.width, size_.height};
-            deep_->Show(Pixels(), std::span(&whole, 1));
-            return;
-          }
-          if (!shadow_.empty()) ConvertShadow({0, 0, surface_->w, surface_->h});
-          if (SDL_UpdateWindowSurface(window_) != 0) {
+        {
+          const drawing::Box whole{0, 0, size_.width, size_.height};
+          if (!Show(std::span(&whole, 1))) {
             TakeSurface();
             events.push_back(Said(Event::kAreasChanged));
           }
           return;
+        }
         default: return;
       }
     case SDL_KEYDOWN:
@@ -390,9 +334,8 @@ void X11Backend::Translate(const SDL_Event& event, std::vector<Event>& events) {
       // A click is a press and a release of the left button over the window.
       if (event.button.windowID == ours && event.button.button == SDL_BUTTON_LEFT && leftButtonDown_) {
         leftButtonDown_ = false;
-        const bool inside = event.button.x >= 0 && event.button.y >= 0 && event.button.x < size_.width &&
-                            event.button.y < size_.height;
-        if (inside) events.push_back(Said(Event::kClick));
+        if (drawing::Box{0, 0, size_.width, size_.height}.Contains({event.button.x, event.button.y}))
+          events.push_back(Said(Event::kClick));
       }
       return;
     default: return;
@@ -418,10 +361,11 @@ void X11Backend::PlaceClientArea() {
 // Follows the window manager's full screen: a window of fixed size may grow
 // while it covers the screen.
 void X11Backend::FollowState() {
-  if (presentation_.kind != Presentation::kWindow || !x11_.StateChanged(window_)) return;
+  if (presentation_.kind != Presentation::kWindow || !std::exchange(stateChanged_, false)) return;
   const drawing::Size windowed{look_.client.width * Scale(), look_.client.height * Scale()};
-  fullScreen_ = InFullScreenState(window_);
-  HoldSize(window_, fullScreen_ ? nullptr : &windowed);
+  fullScreen_ = InFullScreenState(display_, xwindow_);
+  HoldSize(display_, xwindow_, fullScreen_ ? nullptr : &windowed);
+  XFlush(display_);
 }
 
 // RandR tells of outputs that change; monitors set by hand (xrandr
@@ -430,22 +374,21 @@ void X11Backend::FollowState() {
 void X11Backend::FollowMonitors(std::vector<Event>& events) {
   if (!root_) return;
   const auto now = Clock::now();
-  if (!x11_.MonitorsChanged() && now - monitorsChecked_ < std::chrono::seconds(1)) return;
+  if (!std::exchange(monitorsChanged_, false) && now - monitorsChecked_ < std::chrono::seconds(1)) return;
   monitorsChecked_ = now;
-  if (Monitors(window_) != monitors_) events.push_back(Said(Event::kAreasChanged));
+  if (Monitors(display_) != monitors_) events.push_back(Said(Event::kAreasChanged));
 }
 
 void X11Backend::CheckSeen(std::vector<Event>& events) {
   const Uint32 flags = SDL_GetWindowFlags(window_);
-  bool seen = (flags & SDL_WINDOW_SHOWN) != 0 && (flags & SDL_WINDOW_MINIMIZED) == 0 &&
-              !x11_.FullyCovered(window_);
+  bool seen = (flags & SDL_WINDOW_SHOWN) != 0 && (flags & SDL_WINDOW_MINIMIZED) == 0 && !covered_;
   // Monitors send no news when they go off or on: asked at most once a
   // second, and only when nothing else hides the window.
   const auto now = Clock::now();
   if (!seen) {
     monitorsOff_ = false;
   } else if (now - monitorsAsked_ >= std::chrono::seconds(1)) {
-    monitorsOff_ = MonitorsOff(window_);
+    monitorsOff_ = display_ != nullptr && MonitorsOff(display_);
     monitorsAsked_ = now;
   }
   seen = seen && !monitorsOff_;
@@ -454,22 +397,18 @@ void X11Backend::CheckSeen(std::vector<Event>& events) {
   events.push_back(Said(seen ? Event::kSeen : Event::kUnseen));
 }
 
-bool X11Backend::ShowError(const std::string& title, const std::string& message) {
-  return ShowBoxEndedBySignals(title, message);
-}
-
 void X11Backend::Close() {
-  // What the window's going away makes the server say is no news now.
-  x11_.IgnoreErrors();
-  if (window_ == nullptr || x11_.OwnWindowDestroyed()) return;
-  if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_FOREIGN) != 0) x11_.ReleaseForeignWindow(window_);
+  // What the window's going away makes the server say is no news now, nor
+  // that a host window is gone already.
+  ending_ = true;
+  if (window_ == nullptr || destroyedOwn_) return;
+  if (Guest()) Release();
   deep_.reset();
   SDL_DestroyWindow(window_);
   window_ = nullptr;
   surface_ = nullptr;
+  display_ = nullptr;
 }
-
-}  // namespace
 
 std::unique_ptr<Backend> ConnectX11() {
   auto backend = std::make_unique<X11Backend>();

@@ -1,51 +1,23 @@
-#include "platform/x11/deep_color.h"
-
-#include <SDL.h>
+#include <X11/Xutil.h>
 
 #include <bit>
 
-#include "platform/x11/internal.h"
-
-#include <X11/Xutil.h>
+#include "platform/x11/x11.h"
 
 namespace platform {
 
-struct DeepColorWindow::X {
-  SDL_Window* handle;
-  Display* display;
-  Window window;
-  Visual* visual;
-  int depth;
-  GC gc;
-  drawing::ChannelMasks masks;
-};
-
-std::unique_ptr<DeepColorWindow> DeepColorWindow::Of(SDL_Window* handle) {
-  Display* display = nullptr;
-  Window window = 0;
+std::unique_ptr<DeepColorWindow> DeepColorWindow::Of(Display* display, Window window) {
   XWindowAttributes attributes{};
-  if (!X11Of(handle, display, window) || !XGetWindowAttributes(display, window, &attributes)) return nullptr;
+  if (!XGetWindowAttributes(display, window, &attributes)) return nullptr;
   const Visual* visual = attributes.visual;
-  const unsigned long all = visual->red_mask | visual->green_mask | visual->blue_mask;
   // Only what SDL leaves out: 24 bits and less it draws itself.
-  if (attributes.depth <= 24 || attributes.depth > 32 || (all >> 32) != 0) return nullptr;
+  if (attributes.depth <= 24 || attributes.depth > 32 || ((visual->red_mask | visual->green_mask | visual->blue_mask) >> 32) != 0)
+    return nullptr;
   const drawing::ChannelMasks masks{static_cast<std::uint32_t>(visual->red_mask),
                                     static_cast<std::uint32_t>(visual->green_mask),
                                     static_cast<std::uint32_t>(visual->blue_mask)};
   if (masks.red == 0xFF0000 && masks.green == 0xFF00 && masks.blue == 0xFF) return nullptr;
-  GC gc = XCreateGC(display, window, 0, nullptr);
-  return std::unique_ptr<DeepColorWindow>(new DeepColorWindow(
-      std::make_unique<X>(X{handle, display, window, attributes.visual, attributes.depth, gc, masks})));
-}
-
-DeepColorWindow::DeepColorWindow(std::unique_ptr<X> x) : x_(std::move(x)) {}
-
-DeepColorWindow::~DeepColorWindow() { XFreeGC(x_->display, x_->gc); }
-
-drawing::Size DeepColorWindow::Size() const {
-  int width = 0, height = 0;
-  SDL_GetWindowSize(x_->handle, &width, &height);
-  return {width, height};
+  return std::unique_ptr<DeepColorWindow>(new DeepColorWindow(display, window, attributes.depth, masks));
 }
 
 void DeepColorWindow::Show(const drawing::Surface& pixels, std::span<const drawing::Box> boxes) {
@@ -56,7 +28,7 @@ void DeepColorWindow::Show(const drawing::Surface& pixels, std::span<const drawi
     const drawing::Surface part{pixels.pixels + static_cast<std::ptrdiff_t>(box.y) * pixels.stride + box.x, box.width,
                                 box.height, pixels.stride};
     const drawing::Box whole{0, 0, box.width, box.height};
-    drawing::ConvertBoxes(part, std::span(&whole, 1), x_->masks, row_.data(), box.width);
+    drawing::ConvertBoxes(part, std::span(&whole, 1), masks_, row_.data(), box.width);
     XImage image{};
     image.width = box.width;
     image.height = box.height;
@@ -66,19 +38,19 @@ void DeepColorWindow::Show(const drawing::Surface& pixels, std::span<const drawi
     // of the other.
     image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     image.bitmap_unit = 32;
-    image.bitmap_bit_order = BitmapBitOrder(x_->display);
+    image.bitmap_bit_order = BitmapBitOrder(display_);
     image.bitmap_pad = 32;
-    image.depth = x_->depth;
+    image.depth = depth_;
     image.bytes_per_line = box.width * 4;
     image.bits_per_pixel = 32;
-    image.red_mask = x_->masks.red;
-    image.green_mask = x_->masks.green;
-    image.blue_mask = x_->masks.blue;
+    image.red_mask = masks_.red;
+    image.green_mask = masks_.green;
+    image.blue_mask = masks_.blue;
     if (!XInitImage(&image)) continue;
-    XPutImage(x_->display, x_->window, x_->gc, &image, 0, 0, box.x, box.y, static_cast<unsigned>(box.width),
+    XPutImage(display_, window_, gc_, &image, 0, 0, box.x, box.y, static_cast<unsigned>(box.width),
               static_cast<unsigned>(box.height));
   }
-  XFlush(x_->display);
+  XFlush(display_);
 }
 
 }  // namespace platform

@@ -1,4 +1,3 @@
-#include <SDL.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -29,8 +28,9 @@ void EndWithBoxOwner() {
 
 // SDL's box, or false.  Meanwhile SIGINT and SIGTERM end the program and the
 // box at once (SDL's handlers only queue a quit event, which the box never
-// reads); a signal ignored since the start stays ignored.
-bool ShowBoxEndedBySignals(const std::string& title, const std::string& message) {
+// reads), and the box ends with the program; a signal ignored since the
+// start stays ignored.
+bool X11Backend::ShowError(const std::string& title, const std::string& message) {
   [[maybe_unused]] static const int registered = pthread_atfork(nullptr, nullptr, EndWithBoxOwner);
   constexpr int kEnding[2] = {SIGINT, SIGTERM};
   struct sigaction previous[2], byDefault {};

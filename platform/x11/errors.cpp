@@ -5,19 +5,11 @@
 #include <utility>
 
 #include "drawing/exception.h"
-#include "platform/x11/connection.h"
-#include "platform/x11/internal.h"
+#include "platform/x11/x11.h"
 
 namespace platform {
 
 namespace {
-
-// Xlib allows one error handler for the whole process, which has no room
-// for a pointer of ours: it finds the connection here.
-X11Connection* live = nullptr;
-
-// A plain array, so that nothing the handler reads is ever destroyed.
-char lostDisplayProgram[64] = "";
 
 // What a refused request was trying to do, as the end of "refused to ...".
 std::string RequestInWords(Display* display, int requestCode, int minorCode) {
@@ -52,75 +44,64 @@ std::string WindowName(unsigned long window) {
   return id;
 }
 
-struct X11ErrorHandlers {
-  static int NoteError(Display* display, XErrorEvent* error) {
-    if (live == nullptr) return 0;
-    X11Connection& c = *live;
-    if (c.trappedError_ != nullptr) {
-      *c.trappedError_ = true;
-      return 0;
-    }
-    if (c.ending_ || c.foreignWindowGone_) return 0;
-    // SDL 2.26 wakes its own message loop by sending an event to one of
-    // its windows over a second connection; sent just as the window closes,
-    // the server refuses it, which says nothing.
-    if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
-    if (c.foreignWindow_ != 0) {
-      // Its owner may destroy the window at any moment; what we send it
-      // then is refused, which only says that it is gone.
-      if ((error->error_code == BadWindow || error->error_code == BadDrawable) &&
-          error->resourceid == c.foreignWindow_) {
-        c.foreignWindowGone_ = true;
-        return 0;
-      }
-      // SDL looks for the parent of a resized window to place it, and the
-      // root window, resized with its screen, has none.
-      if (error->error_code == BadWindow && error->request_code == X_TranslateCoords && error->resourceid == 0)
-        return 0;
-    }
-    if (!c.pending_.set)
-      c.pending_ = {true, display, error->error_code, error->request_code, error->minor_code, error->resourceid};
+X11Backend* X11Backend::live_ = nullptr;
+
+int X11Backend::NoteError(Display*, XErrorEvent* error) {
+  if (live_ == nullptr) return 0;
+  X11Backend& b = *live_;
+  if (b.trappedError_ != nullptr) {
+    *b.trappedError_ = true;
     return 0;
   }
-
-  static int EndOnLostDisplay(Display* display) {
-    std::fprintf(stderr, "%s: lost the connection to the display %s\n", lostDisplayProgram, DisplayString(display));
-    std::_Exit(1);
+  if (b.ending_ || b.foreignWindowGone_) return 0;
+  // SDL 2.26 wakes its own message loop by sending an event to one of its
+  // windows over a second connection; sent just as the window closes, the
+  // server refuses it, which says nothing.
+  if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  if (b.foreignWindow_ != 0) {
+    // Its owner may destroy the window at any moment; what we send it then
+    // is refused, which only says that it is gone.
+    if ((error->error_code == BadWindow || error->error_code == BadDrawable) &&
+        error->resourceid == b.foreignWindow_) {
+      b.foreignWindowGone_ = true;
+      return 0;
+    }
+    // SDL looks for the parent of a resized window to place it, and the
+    // root window, resized with its screen, has none.
+    if (error->error_code == BadWindow && error->request_code == X_TranslateCoords && error->resourceid == 0)
+      return 0;
   }
-};
-
-X11Connection::X11Connection(const std::string& programName) : programName_(programName) {
-  std::snprintf(lostDisplayProgram, sizeof lostDisplayProgram, "%s", programName.c_str());
-  live = this;
-  XSetErrorHandler(X11ErrorHandlers::NoteError);
-  XSetIOErrorHandler(X11ErrorHandlers::EndOnLostDisplay);
+  if (!b.pending_) b.pending_ = *error;
+  return 0;
 }
 
-X11Connection::~X11Connection() {
-  if (live == this) live = nullptr;
+int X11Backend::EndOnLostDisplay(Display* display) {
+  std::fprintf(stderr, "Rain: lost the connection to the display %s\n", DisplayString(display));
+  std::_Exit(1);
 }
 
-void X11Connection::Trap(Display* display, bool* failed) {
-  XSync(display, False);
-  if (live != nullptr) live->trappedError_ = failed;
+void X11Backend::HandleErrors() {
+  live_ = this;
+  XSetErrorHandler(NoteError);
+  XSetIOErrorHandler(EndOnLostDisplay);
 }
 
-void X11Connection::CheckErrors() {
-  if (pending_.set && !ending_ && !foreignWindowGone_) {
-    const PendingError e = std::exchange(pending_, {});
+void X11Backend::CheckErrors() {
+  if (pending_ && !ending_ && !foreignWindowGone_) {
+    const XErrorEvent e = *std::exchange(pending_, std::nullopt);
     // A window that went away takes requests about other resources made
     // for it (a graphics context, shared memory) down with it.
-    const unsigned long window = foreignWindow_ != 0 ? foreignWindow_ : e.resource;
-    const bool aboutWindow = foreignWindow_ != 0 || e.errorCode == BadWindow || e.errorCode == BadDrawable;
+    const unsigned long window = foreignWindow_ != 0 ? foreignWindow_ : e.resourceid;
+    const bool aboutWindow = foreignWindow_ != 0 || e.error_code == BadWindow || e.error_code == BadDrawable;
     XWindowAttributes attributes;
     if (aboutWindow && window != 0 && Fails(e.display, [&] { XGetWindowAttributes(e.display, window, &attributes); })) {
       (foreignWindow_ != 0 ? foreignWindowGone_ : destroyedOwn_) = true;
       if (foreignWindow_ == 0) destroyedOwnWindow_ = window;
     } else {
       char reason[128] = "";
-      XGetErrorText(e.display, e.errorCode, reason, sizeof reason);
-      throw Exception("The X server refused to " + RequestInWords(e.display, e.requestCode, e.minorCode) + " " +
-                      (e.resource != 0 ? "the resource " + WindowName(e.resource) : std::string("the display")) +
+      XGetErrorText(e.display, e.error_code, reason, sizeof reason);
+      throw Exception("The X server refused to " + RequestInWords(e.display, e.request_code, e.minor_code) + " " +
+                      (e.resourceid != 0 ? "the resource " + WindowName(e.resourceid) : std::string("the display")) +
                       ": " + reason);
     }
   }

@@ -1,13 +1,11 @@
 #include <cstdint>
-#include <utility>
 
 #include "drawing/exception.h"
-#include "platform/x11/connection.h"
-#include "platform/x11/internal.h"
+#include "platform/x11/x11.h"
 
 namespace platform {
 
-SDL_Window* X11Connection::AdoptForeignWindow(unsigned long window) {
+void X11Backend::Adopt(unsigned long window) {
   // Left alone, SDL would mark the window as a place to drop files on.
   SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
   SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
@@ -31,43 +29,32 @@ SDL_Window* X11Connection::AdoptForeignWindow(unsigned long window) {
 
   foreignWindow_ = window;
   foreignWindowGone_ = false;
-  SDL_Window* adopted = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(window)));
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (adopted == nullptr || !SDL_GetWindowWMInfo(adopted, &info) || info.subsystem != SDL_SYSWM_X11) {
-    const std::string error = SDL_GetError();
-    if (adopted != nullptr) SDL_DestroyWindow(adopted);
-    foreignWindow_ = 0;
-    throw Exception("Cannot draw in " + name + ": " + error);
+  window_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(window)));
+  if (window_ != nullptr) LookUpX11();
+  if (display_ != nullptr) {
+    // SDL selects no events on a window it did not make.  Ask for its size
+    // changes, its destruction and its exposures, and never for input: on
+    // the root window another client may hold the button presses, and the
+    // server would refuse a second one.
+    XSelectInput(display_, xwindow_, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
+    XSync(display_, False);
+    if (!foreignWindowGone_) return;
   }
-  // SDL selects no events on a window it did not make.  Ask for its size
-  // changes, its destruction and its exposures, and never for input: on the
-  // root window another client may hold the button presses, and the server
-  // would refuse a second one.
-  Display* sdlDisplay = info.info.x11.display;
-  XSelectInput(sdlDisplay, window, attributes.your_event_mask | StructureNotifyMask | ExposureMask);
-  XSync(sdlDisplay, False);
-  if (foreignWindowGone_) {
-    SDL_DestroyWindow(adopted);
-    foreignWindow_ = 0;
-    throw Exception("Cannot draw in " + name + ": there is no such window");
-  }
-  return adopted;
+  const std::string why = display_ == nullptr ? SDL_GetError() : "there is no such window";
+  if (window_ != nullptr) SDL_DestroyWindow(window_);
+  window_ = nullptr;
+  display_ = nullptr;
+  foreignWindow_ = 0;
+  throw Exception("Cannot draw in " + name + ": " + why);
 }
 
-void X11Connection::ReleaseForeignWindow(SDL_Window* window) {
-  Display* display = nullptr;
-  Window xwindow = 0;
-  if (!X11Of(window, display, xwindow)) return;
-  // Errors here only say the window is already gone.
-  const bool wasEnding = std::exchange(ending_, true);
+void X11Backend::Release() {
   XWindowAttributes attributes{};
-  if (XGetWindowAttributes(display, xwindow, &attributes)) {
-    XSelectInput(display, xwindow, attributes.your_event_mask & ~(StructureNotifyMask | ExposureMask));
-    XClearArea(display, xwindow, 0, 0, 0, 0, True);
+  if (XGetWindowAttributes(display_, xwindow_, &attributes)) {
+    XSelectInput(display_, xwindow_, attributes.your_event_mask & ~(StructureNotifyMask | ExposureMask));
+    XClearArea(display_, xwindow_, 0, 0, 0, 0, True);
   }
-  XSync(display, False);
-  ending_ = wasEnding;
+  XSync(display_, False);
 }
 
 }  // namespace platform

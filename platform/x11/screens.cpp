@@ -2,7 +2,6 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/dpms.h>
 #include <X11/keysym.h>
-#include <poll.h>
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -11,38 +10,17 @@
 
 #include "drawing/exception.h"
 #include "platform/monitors.h"
-#include "platform/x11/internal.h"
 #include "platform/x11/x11.h"
 
 namespace platform {
 
-bool WaitForDisplay(SDL_Window* window, int wakeFd, int timeoutMs) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  Display* display = info.info.x11.display;
-  // Flushes what we asked for, and reads what already came: an event Xlib
-  // holds would not wake the poll.
-  if (XEventsQueued(display, QueuedAfterFlush) > 0 || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return true;
-  pollfd waits[2] = {{ConnectionNumber(display), POLLIN, 0}, {wakeFd, POLLIN, 0}};
-  poll(waits, wakeFd >= 0 ? 2 : 1, timeoutMs);
-  return true;
-}
-
-bool IsRootWindow(SDL_Window* window) {
-  Display* display = nullptr;
-  Window xwindow = 0;
-  return X11Of(window, display, xwindow) && xwindow == DefaultRootWindow(display);
-}
-
-std::vector<drawing::Box> MonitorsOf(Display* display) {
-  const Window root = DefaultRootWindow(display);
+std::vector<drawing::Box> Monitors(Display* display) {
   std::vector<drawing::Box> monitors;
   int event = 0, error = 0, major = 0, minor = 0;
   if (XRRQueryExtension(display, &event, &error) && XRRQueryVersion(display, &major, &minor) &&
       (major > 1 || (major == 1 && minor >= 5))) {
     int count = 0;
-    if (XRRMonitorInfo* list = XRRGetMonitors(display, root, True, &count)) {
+    if (XRRMonitorInfo* list = XRRGetMonitors(display, DefaultRootWindow(display), True, &count)) {
       for (int i = 0; i < count; ++i) monitors.push_back({list[i].x, list[i].y, list[i].width, list[i].height});
       XRRFreeMonitors(list);
     }
@@ -55,68 +33,51 @@ std::vector<drawing::Box> MonitorsOf(Display* display) {
   return monitors;
 }
 
-std::vector<drawing::Box> Monitors(SDL_Window* window) {
-  Display* display = nullptr;
-  Window xwindow = 0;
-  return X11Of(window, display, xwindow) ? MonitorsOf(display) : std::vector<drawing::Box>{};
+drawing::Box MonitorAt(Display* display, drawing::Point point) {
+  const std::vector<drawing::Box> monitors = Monitors(display);
+  const auto found = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains(point); });
+  return found != monitors.end() ? *found : monitors.front();
 }
 
-drawing::Box MonitorHoldingPointer(SDL_Window* window) {
-  Display* display = nullptr;
-  Window xwindow = 0;
-  if (!X11Of(window, display, xwindow)) return {};
-  const std::vector<drawing::Box> monitors = MonitorsOf(display);
+drawing::Point Pointer(Display* display) {
   Window root = 0, child = 0;
   int x = 0, y = 0, windowX = 0, windowY = 0;
   unsigned mask = 0;
   XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask);
-  const auto found = std::ranges::find_if(monitors, [&](const drawing::Box& m) { return m.Contains({x, y}); });
-  return found != monitors.end() ? *found : monitors.front();
+  return {x, y};
 }
 
-void WatchCovering(SDL_Window* window) {
-  Display* display = nullptr;
-  Window xwindow = 0;
-  if (!X11Of(window, display, xwindow)) return;
-  XWindowAttributes attributes{};
-  if (XGetWindowAttributes(display, xwindow, &attributes))
-    XSelectInput(display, xwindow, attributes.your_event_mask | VisibilityChangeMask);
-}
-
-bool MonitorsOff(SDL_Window* window) {
-  Display* display = nullptr;
-  Window xwindow = 0;
+bool MonitorsOff(Display* display) {
   int event = 0, error = 0;
-  if (!X11Of(window, display, xwindow) || !DPMSQueryExtension(display, &event, &error) || !DPMSCapable(display))
-    return false;
   CARD16 level = DPMSModeOn;
   BOOL enabled = False;
-  return DPMSInfo(display, &level, &enabled) && enabled && level != DPMSModeOn;
+  return DPMSQueryExtension(display, &event, &error) && DPMSCapable(display) &&
+         DPMSInfo(display, &level, &enabled) && enabled && level != DPMSModeOn;
 }
 
-std::string XftDpi() {
-  std::string dpi;
-  // A connection of our own: SDL lends its one only through a window.
+Desktop X11Backend::DescribeDesktop() {
+  Desktop desktop;
+  SDL_Rect usable{};
+  if (SDL_GetDisplayUsableBounds(0, &usable) == 0) desktop.usable = {usable.w, usable.h};
+  // Asked before any window exists, so over a connection of our own for a
+  // moment: SDL lends its one only through a window.
   Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) return dpi;
+  if (display == nullptr) return desktop;
   if (const char* resources = XResourceManagerString(display)) {
     XrmInitialize();
     if (XrmDatabase database = XrmGetStringDatabase(resources)) {
       char* type = nullptr;
       XrmValue value{};
-      if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) dpi = value.addr;
+      if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr)
+        desktop.xftDpi = value.addr;
       XrmDestroyDatabase(database);
     }
   }
   XCloseDisplay(display);
-  return dpi;
+  return desktop;
 }
 
-bool KeyHeld(SDL_Window* window, int key) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  Display* display = info.info.x11.display;
+bool KeyHeld(Display* display, SDL_Keycode key) {
   // SDL's keycodes of letters are their characters, which are their keysyms
   // too; function keys are numbered apart.
   const KeySym keysym = key >= SDLK_F1 && key <= SDLK_F12 ? XK_F1 + (key - SDLK_F1)
