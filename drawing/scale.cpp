@@ -124,11 +124,9 @@ void StreamBlocksUnchecked(Pixel* out, std::ptrdiff_t stride, __m128i v) {
 }
 
 // `shown`, when not null, is what the band shows now: runs of eight source
-// pixels equal to it are skipped, the others are written there too and
-// marked in `changed`, one flag per run and one for the tail past the runs.
+// pixels equal to it are skipped, the others are written there too.
 template <int N>
-void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel* in, Pixel* shown,
-                                 std::uint8_t* changed, int count) {
+void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel* in, Pixel* shown, int count) {
   const auto load = [](const Pixel* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
   int i = 0;
   for (; i + 8 <= count; i += 8, out += 8 * N) {
@@ -140,15 +138,11 @@ void ExpandBandStreamedUnchecked(Pixel* out, std::ptrdiff_t stride, const Pixel*
       if (_mm_movemask_epi8(same) == 0xFFFF) continue;
       _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + i), low);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + i + 4), high);
-      changed[i / 8] = 1;
     }
     StreamBlocksUnchecked<N>(out, stride, low);
     StreamBlocksUnchecked<N>(out + 4 * N, stride, high);
   }
-  if (shown != nullptr && !std::equal(in + i, in + count, shown + i)) {
-    changed[i / 8] = 1;
-    std::copy(in + i, in + count, shown + i);
-  }
+  if (shown != nullptr) std::copy(in + i, in + count, shown + i);
   for (; i + 4 <= count; i += 4, out += 4 * N) StreamBlocksUnchecked<N>(out, stride, load(in + i));
   for (; i < count; ++i, out += N)
     for (int row = 0; row < N; ++row) std::fill_n(out + row * stride, N, in[i]);
@@ -165,38 +159,17 @@ bool StreamsWholeBands(const Surface& target, const Box& box, const Surface& sou
          (static_cast<std::size_t>(target.stride) * sizeof(Pixel)) % 16 == 0;
 }
 
-// Skipping what `shown` already shows, adds the boxes of the target that
-// changed to `changed`: tiles of 8 x 8 source pixels, side by side ones in
-// one box.  Drops are small and scattered, so the boxes are the few
-// percent of the frame the display then has to copy and composite.
 void PresentBandsStreamedUnchecked(const Surface& target, const Box& box, const Surface& source,
-                                   const Surface* shown, Span cols, Span rows, std::vector<Box>* changed) {
-  constexpr int kTile = 8;
+                                   const Surface* shown, Span cols, Span rows) {
   const int n = box.width / source.width;
-  const int count = cols.size() / n;
-  std::vector<std::uint8_t> columns(static_cast<std::size_t>(count / kTile + 1));
-  int bandTop = rows.lo;
   for (int y = rows.lo; y < rows.hi; y += n) {
     Pixel* out = At(target, box.x + cols.lo, box.y + y);
     const Pixel* in = At(source, cols.lo / n, y / n);
     Pixel* was = shown != nullptr ? At(*shown, cols.lo / n, y / n) : nullptr;
-    if (n == 2) ExpandBandStreamedUnchecked<2>(out, target.stride, in, was, columns.data(), count);
-    if (n == 3) ExpandBandStreamedUnchecked<3>(out, target.stride, in, was, columns.data(), count);
-    if (n == 4) ExpandBandStreamedUnchecked<4>(out, target.stride, in, was, columns.data(), count);
-    const int bandBottom = y + n;
-    if (changed == nullptr || ((bandBottom - rows.lo) / n % kTile != 0 && bandBottom < rows.hi)) continue;
-    for (int c = 0; c < std::ssize(columns);) {
-      if (columns[c] == 0) {
-        ++c;
-        continue;
-      }
-      const int first = c;
-      while (c < std::ssize(columns) && columns[c] != 0) columns[c++] = 0;
-      const int left = cols.lo + first * kTile * n;
-      const int right = std::min(cols.lo + c * kTile * n, cols.hi);
-      changed->push_back({box.x + left, box.y + bandTop, right - left, bandBottom - bandTop});
-    }
-    bandTop = bandBottom;
+    const int count = cols.size() / n;
+    if (n == 2) ExpandBandStreamedUnchecked<2>(out, target.stride, in, was, count);
+    if (n == 3) ExpandBandStreamedUnchecked<3>(out, target.stride, in, was, count);
+    if (n == 4) ExpandBandStreamedUnchecked<4>(out, target.stride, in, was, count);
   }
   // The streamed stores are all done before anyone reads the target.
   _mm_sfence();
@@ -301,27 +274,22 @@ std::optional<Fill> FillRegion(Size region, Size picture) {
 
 namespace {
 
-std::vector<Box> PresentScaledChecked(const Surface& target, const Box& box, const Surface& source,
-                                      const Surface* shown) {
-  if (source.width <= 0 || source.height <= 0) return {};
+void PresentScaledChecked(const Surface& target, const Box& box, const Surface& source, const Surface* shown) {
+  if (source.width <= 0 || source.height <= 0) return;
   const Span cols = Visible(box.x, box.width, target.width);
   const Span rows = Visible(box.y, box.height, target.height);
-  if (cols.empty() || rows.empty()) return {};
+  if (cols.empty() || rows.empty()) return;
   assert(source.pixels != nullptr && source.stride >= source.width);
   assert(target.pixels != nullptr && target.stride >= target.width);
 #if defined(__SSE2__)
   if (StreamsWholeBands(target, box, source, cols, rows)) {
-    std::vector<Box> changed;
-    PresentBandsStreamedUnchecked(target, box, source, shown, cols, rows, shown != nullptr ? &changed : nullptr);
-    if (shown != nullptr) return changed;
-  } else
-#endif
-  {
-    PresentScaledUnchecked(target, box, source, cols, rows);
-    for (int y = 0; shown != nullptr && y < source.height; ++y)
-      std::copy_n(At(source, 0, y), source.width, At(*shown, 0, y));
+    PresentBandsStreamedUnchecked(target, box, source, shown, cols, rows);
+    return;
   }
-  return {{box.x + cols.lo, box.y + rows.lo, cols.size(), rows.size()}};
+#endif
+  PresentScaledUnchecked(target, box, source, cols, rows);
+  for (int y = 0; shown != nullptr && y < source.height; ++y)
+    std::copy_n(At(source, 0, y), source.width, At(*shown, 0, y));
 }
 
 // Whether PresentScaledChanges skips unchanged pixels for this box on this
@@ -343,10 +311,9 @@ void PresentScaled(const Surface& target, const Box& box, const Surface& source)
   PresentScaledChecked(target, box, source, nullptr);
 }
 
-std::vector<Box> PresentScaledChanges(const Surface& target, const Box& box, const Surface& source,
-                                      const Surface& shown) {
+void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& shown) {
   assert(shown.width == source.width && shown.height == source.height && shown.pixels != nullptr);
-  return PresentScaledChecked(target, box, source, &shown);
+  PresentScaledChecked(target, box, source, &shown);
 }
 
 void FillOutside(const Surface& target, const Box& box, Pixel colour) {
@@ -378,22 +345,25 @@ Surface ScaledView::view() { return {view_.data(), width_, height_, width_}; }
 void ScaledView::Fit(const Surface& target, const Box& box) {
   box_ = box;
   FillOutside(target, box_, 0);
-  shown_.clear();
+  lastTarget_ = shownOn_ = nullptr;
   skipsUnchanged_ = SkipsUnchanged(target, box_, view());
 }
 
-std::vector<Box> ScaledView::Show(const Surface& target) {
-  if (!skipsUnchanged_) return PresentScaledChecked(target, box_, view(), nullptr);
-  const auto known = std::ranges::find(shown_, target.pixels, &Shown::target);
-  if (known != shown_.end()) {
-    std::rotate(known, known + 1, shown_.end());
-    return PresentScaledChanges(target, box_, view(), {shown_.back().view.data(), width_, height_, width_});
+void ScaledView::Show(const Surface& target) {
+  if (skipsUnchanged_ && target.pixels == shownOn_) {
+    PresentScaledChanges(target, box_, view(), {shown_.data(), width_, height_, width_});
+    return;
   }
-  if (shown_.size() == kTargets) shown_.erase(shown_.begin());
-  // Kept only where it is read, since copying it costs as much as the
-  // presenting of a view at 1x.
-  shown_.push_back({target.pixels, view_});
-  return PresentScaledChecked(target, box_, view(), nullptr);
+  // Any other target is written whole: new since Fit, or another of the
+  // display's buffers holding an older frame, for which streaming the whole
+  // box costs less than picking out what several frames changed.  What it
+  // shows is kept, for the changes alone next time, only for a target shown
+  // on twice in a row: copying it costs as much as presenting a view at 1x.
+  const bool again = target.pixels == lastTarget_;
+  lastTarget_ = target.pixels;
+  shownOn_ = skipsUnchanged_ && again ? target.pixels : nullptr;
+  if (shownOn_ != nullptr) shown_ = view_;
+  PresentScaled(target, box_, view());
 }
 
 }  // namespace drawing

@@ -70,10 +70,7 @@ void PresentScaled(const Surface& target, const Box& box, const Surface& source)
 // would write the whole box in bands of whole blocks, only the runs of eight
 // source pixels in which something changed are written, to the target and to
 // `shown`; every other box is written whole, and `shown` copied whole.
-// Returns the boxes of the target that may have changed: tiles of 8 x 8
-// source pixels where runs were skipped, else the visible part of `box`.
-std::vector<Box> PresentScaledChanges(const Surface& target, const Box& box, const Surface& source,
-                                      const Surface& shown);
+void PresentScaledChanges(const Surface& target, const Box& box, const Surface& source, const Surface& shown);
 
 // A view painted off screen and shown fitted in a target of another size: a
 // window at a whole scale, a full screen, another program's window.
@@ -88,27 +85,22 @@ class ScaledView {
 
   // The target is new or lost what it showed: the view lands in `box` of
   // it from now on, at the box's size, and black paints the rest of the
-  // target; the next Show on each target writes the whole box.
+  // target; the next Show writes the whole box.
   void Fit(const Surface& target, const Box& box);
   // Shows the view in its box, bringing the whole box up to date.  A
   // display may hand out a few buffers in turn, each of the target's size
-  // and layout: on one shown on since Fit, only what differs from what it
-  // holds is written (PresentScaledChanges), where the box lets unchanged
-  // pixels be skipped.  Returns the boxes of the target written.
-  std::vector<Box> Show(const Surface& target);
+  // and layout.  On a target shown on in each of the last two Shows only
+  // what changed since is written (PresentScaledChanges), where the box
+  // lets unchanged pixels be skipped; any other is written whole.
+  void Show(const Surface& target);
 
  private:
-  // What one target's box shows, for skipping what needs no writing.
-  struct Shown {
-    const Pixel* target = nullptr;
-    std::vector<Pixel> view;
-  };
-  static constexpr std::size_t kTargets = 4;  // remembered, the latest used last
-
   int width_;
   int height_;
   std::vector<Pixel> view_;
-  std::vector<Shown> shown_;  // only where it skips unchanged pixels
+  std::vector<Pixel> shown_;        // what `shownOn_` shows in the box
+  const Pixel* shownOn_ = nullptr;  // a target kept up to date by changes alone
+  const Pixel* lastTarget_ = nullptr;
   Box box_;
   bool skipsUnchanged_ = false;
 };

@@ -106,6 +106,10 @@ class Backend {
   // Shows the boxes of Pixels() that changed; a backend paced by the
   // display shows them when the display asks for the next frame.
   virtual void Present(std::span<const drawing::Box> changed) = 0;
+  // Whether a Present now reaches the screen at once.  A backend paced by
+  // the display says no until the display asks for the next frame; the
+  // host keeps painting meanwhile and shows the views once it does.
+  virtual bool ReadyToPresent() { return true; }
   // Said before Pixels(): the host will paint these boxes whole before its
   // next Present, so what they show need not be kept.  A backend that
   // brings a second buffer up to date before handing it out skips them.

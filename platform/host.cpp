@@ -107,7 +107,7 @@ void Host::Handle(const Event& event) {
 }
 
 void Host::PresentIfChanged() {
-  if (!seen_ || !views_.Changed()) return;
+  if (!seen_ || !views_.Changed() || !backend_.ReadyToPresent()) return;
   const std::vector<drawing::Box> changed = views_.Show(backend_.Pixels());
   backend_.Present(changed);
 }

@@ -75,8 +75,10 @@ std::vector<drawing::Box> Views::Show(const drawing::Surface& pixels) {
       whole = true;
       continue;
     }
-    for (const drawing::Box& box : view.scaled->Show(AreaOf(pixels, area)))
-      boxes.push_back({area.x + box.x, area.y + box.y, box.width, box.height});
+    view.scaled->Show(AreaOf(pixels, area));
+    // Between layouts only the view's box changes in the area.
+    const drawing::Box box = view.scaled->box();
+    boxes.push_back(drawing::Intersection({area.x + box.x, area.y + box.y, box.width, box.height}, area));
   }
   whole_ = false;
   shownVersion_ = Version();

@@ -104,39 +104,30 @@ Buffer* BufferRing::Draft(std::span<const Box> repainting) {
     free = slot.get();
     slots_.push_back(std::move(slot));
   }
-  const std::vector<Box> skipped = CatchUp(*free, repainting);
+  CatchUp(*free, repainting);
   draft_ = free;
   if (latest_ == nullptr) latest_ = free;
-  Changed(skipped);
   return &free->buffer;
 }
 
 // What the slot missed comes from the last presented buffer, but for what
 // the caller repaints anyway; with none, it starts as the background.
-// Returns what was skipped: the caller brings it up to date with what this
-// buffer held, not with the last picture, so beside what it says it
-// changed, it may differ from the last picture.
-std::vector<Box> BufferRing::CatchUp(Slot& slot, std::span<const Box> repainting) {
+void BufferRing::CatchUp(Slot& slot, std::span<const Box> repainting) {
   Buffer& to = slot.buffer;
-  std::vector<Box> copy = slot.missingAll ? std::vector<Box>{{0, 0, size_.width, size_.height}} : slot.missing;
-  std::vector<Box> skipped;
-  slot.missing.clear();
   if (latest_ == nullptr || latest_ == &slot) {
     if (slot.missingAll) std::fill_n(to.pixels, static_cast<std::size_t>(to.size.width) * to.size.height, fill_);
-    slot.missingAll = false;
-    return skipped;
-  }
-  slot.missingAll = false;
-  for (const Box& cut : repainting) {
-    std::vector<Box> left;
-    for (const Box& box : copy) {
-      if (const Box common = drawing::Intersection(box, cut); common.width > 0) skipped.push_back(common);
-      for (const Box& part : Subtract(box, cut)) left.push_back(part);
+  } else {
+    std::vector<Box> copy = slot.missingAll ? std::vector<Box>{{0, 0, size_.width, size_.height}} : slot.missing;
+    for (const Box& cut : repainting) {
+      std::vector<Box> left;
+      for (const Box& box : copy)
+        for (const Box& part : Subtract(box, cut)) left.push_back(part);
+      copy.swap(left);
     }
-    copy.swap(left);
+    for (const Box& box : copy) Copy(latest_->buffer, to, box);
   }
-  for (const Box& box : copy) Copy(latest_->buffer, to, box);
-  return skipped;
+  slot.missing.clear();
+  slot.missingAll = false;
 }
 
 void BufferRing::Changed(std::span<const Box> boxes) {

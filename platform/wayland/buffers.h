@@ -48,13 +48,14 @@ class BufferRing {
   bool CanDraft() const;
   // The buffer to paint in: the one painted since the last Attach, else a
   // free one brought up to date with the last presented picture but for
-  // the boxes `repainting`, which the caller brings up to date itself from
-  // whatever the buffer held (so they are damage too).  Null when every
+  // the boxes `repainting`, which the caller paints whole.  Null when every
   // buffer is busy (see CanDraft).
   Buffer* Draft(std::span<const drawing::Box> repainting = {});
   // The draft's boxes that changed; they are damage when it is attached.
   void Changed(std::span<const drawing::Box> boxes);
-  bool HasDraft() const { return draft_ != nullptr; }
+  // Whether the draft has changes to show.  A draft handed out and never
+  // painted is not one: what its caller repaints was not caught up.
+  bool HasChanges() const { return draft_ != nullptr && !damage_.empty(); }
   // The draft goes to the compositor, busy until Release; returns it and
   // the damage to report, and it becomes the last presented.
   Buffer* Attach(std::vector<drawing::Box>& damage);
@@ -73,7 +74,7 @@ class BufferRing {
     bool missingAll = false;
     std::uint64_t attached = 0;          // when last attached, in attaches
   };
-  std::vector<drawing::Box> CatchUp(Slot& slot, std::span<const drawing::Box> repainting);
+  void CatchUp(Slot& slot, std::span<const drawing::Box> repainting);
   void Drop(std::size_t index);
 
   Make make_;

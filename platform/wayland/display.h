@@ -76,6 +76,7 @@ class WaylandBackend final : public Backend {
   std::vector<Area> Areas() override;
   drawing::Surface Pixels() override;
   void Present(std::span<const drawing::Box> changed) override;
+  bool ReadyToPresent() override;
   void WillRepaint(std::span<const drawing::Box> boxes) override { repainting_.assign(boxes.begin(), boxes.end()); }
   void SetFullScreen(bool on) override;
   bool FullScreen() override { return fullScreen_; }

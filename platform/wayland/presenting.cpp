@@ -103,6 +103,12 @@ void WaylandBackend::Present(std::span<const Box> changed) {
     if (view->frame == nullptr) Show(*view);
 }
 
+// Until the compositor asks a view for its next frame, a picture shown in
+// it would only be painted over by the next one before it is seen.
+bool WaylandBackend::ReadyToPresent() {
+  return std::ranges::any_of(views_, [](const auto& view) { return view->configured && view->frame == nullptr; });
+}
+
 void WaylandBackend::ShowFirst(View& view) {
   if (view.ring->Latest() != nullptr || view.ring->size().width <= 0 || !view.ring->CanDraft()) return;
   view.ring->Draft();
@@ -124,7 +130,7 @@ void WaylandBackend::Show(View& view) {
     ring.Changed(view.pending);
     view.pending.clear();
   }
-  if (!ring.HasDraft()) return;
+  if (!ring.HasChanges()) return;
   std::vector<Box> damage;
   const Buffer* buffer = ring.Attach(damage);
   wl_surface_attach(view.surface, static_cast<wl_buffer*>(buffer->handle), 0, 0);

@@ -86,6 +86,11 @@ void WaylandBackend::Open(const WindowLook& look, const Presentation& presentati
 View& WaylandBackend::NewView() {
   auto view = std::make_unique<View>();
   view->surface = wl_compositor_create_surface(compositor_);
+  // Every pixel is opaque: the compositor need not paint what lies beneath.
+  wl_region* opaque = wl_compositor_create_region(compositor_);
+  wl_region_add(opaque, 0, 0, INT32_MAX, INT32_MAX);
+  wl_surface_set_opaque_region(view->surface, opaque);
+  wl_region_destroy(opaque);
   view->ring = std::make_unique<BufferRing>([this](drawing::Size size) { return MakeBuffer(size); },
                                             [](Buffer& buffer) { FreeBuffer(buffer); });
   views_.push_back(std::move(view));

@@ -120,17 +120,8 @@ TEST_P(PresentScaledTest, CopiesEveryPixelExactlyAndNothingElse) {
   const auto view = [](std::vector<Pixel>& p) { return drawing::Surface{p.data(), kWidth, kHeight, kStride}; };
   drawing::PresentScaled(target, c.box, view(shown));
   EXPECT_EQ(wrongPixels(shown, false), "") << "after PresentScaled";
-  const std::vector<Pixel> before = pixels;
-  const std::vector<Box> changed = drawing::PresentScaledChanges(target, c.box, view(source), view(shown));
+  drawing::PresentScaledChanges(target, c.box, view(source), view(shown));
   EXPECT_EQ(wrongPixels(source, false), "") << "after PresentScaledChanges";
-  // A display shows only the boxes said to have changed.
-  for (int i = 0; i < std::ssize(pixels); ++i) {
-    const drawing::Point at{i % stride, i / stride};
-    const bool said = std::ranges::any_of(changed, [&](const Box& b) { return b.Contains(at); });
-    EXPECT_TRUE(said || pixels[i] == before[i]) << "(" << at.x << "," << at.y << ") changed outside the boxes said";
-  }
-  for (const Box& b : changed)
-    EXPECT_TRUE(b.x >= 0 && b.y >= 0 && b.x + b.width <= c.targetWidth && b.y + b.height <= c.targetHeight);
   if (c.box.width > 0 && c.box.x >= 0 && c.box.y >= 0 && c.box.x + c.box.width <= c.targetWidth &&
       c.box.y + c.box.height <= c.targetHeight) {
     EXPECT_EQ(shown, source) << "what the box shows, all of it here, is the picture now";
@@ -157,48 +148,21 @@ INSTANTIATE_TEST_SUITE_P(Boxes, PresentScaledTest, ::testing::Values(
 
 namespace {
 
-// A frame differs from the last in a few drops: at 2x, what the view says
-// changed is the tiles of 8 x 8 view pixels holding them, side by side ones
-// as one box, never the whole view.
-TEST(ScaledView, SaysWhichTilesChanged) {
-  drawing::ScaledView view(64, 40, 0);
-  std::vector<Pixel> pixels(128 * 80);
-  const drawing::Surface target{pixels.data(), 128, 80, 128};
-  view.Fit(target, {0, 0, 128, 80});
-  EXPECT_EQ(view.Show(target), (std::vector<Box>{{0, 0, 128, 80}})) << "the first show is whole";
-  EXPECT_EQ(view.Show(target), std::vector<Box>{}) << "nothing changed";
-  const drawing::Surface v = view.view();
-  v.pixels[9 * v.stride + 3] = 1;    // tile (0, 1)
-  v.pixels[17 * v.stride + 9] = 2;   // tiles (1, 2) and (2, 2), one box
-  v.pixels[23 * v.stride + 16] = 3;
-  v.pixels[39 * v.stride + 63] = 4;  // the last tile
-  EXPECT_EQ(view.Show(target),
-            (std::vector<Box>{{0, 16, 16, 16}, {16, 32, 32, 16}, {112, 64, 16, 16}}));
-  EXPECT_EQ(pixels[18 * 128 + 6], 1u);
-  EXPECT_EQ(pixels[79 * 128 + 127], 4u);
-}
-
 // A display that hands out three buffers in turn, in no fixed order: after
-// each Show the buffer shown on holds the view exactly, and what Show says
-// it wrote covers everything that buffer held differently before.
+// each Show the buffer shown on holds the view exactly.
 TEST(ScaledView, BringsEachOfSeveralBuffersUpToDate) {
   drawing::ScaledView view(32, 16, 0);
   std::vector<std::vector<Pixel>> buffers(3, std::vector<Pixel>(64 * 32, 0x0BAD));
   const auto target = [&](int i) { return drawing::Surface{buffers[i].data(), 64, 32, 64}; };
   view.Fit(target(0), {0, 0, 64, 32});
   const drawing::Surface v = view.view();
-  for (const int i : {0, 1, 0, 2, 2, 1, 0, 1, 2, 0}) {
+  for (const int i : {0, 0, 0, 1, 0, 2, 2, 2, 1, 0, 1, 2, 0}) {
     // Two colours, so that a buffer often holds the new pixel already.
-    for (int k = 0; k < 6; ++k) v.pixels[(i * 7 + k * 13) % 16 * v.stride + (k * 11 + i) % 32] = 0x111111u * (k % 2);
-    const std::vector<Pixel> before = buffers[i];
-    const std::vector<Box> written = view.Show(target(i));
+    for (int k = 0; k < 6; ++k) v.pixels[(i * 7 + k * 13) % 16 * v.stride + (k * 11 + i) % 32] = 0x111111u * (k % 2 + i);
+    view.Show(target(i));
     for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 64; ++x) {
-        const Pixel p = buffers[i][y * 64 + x];
-        ASSERT_EQ(p, v.pixels[y / 2 * v.stride + x / 2]) << "buffer " << i << " at (" << x << "," << y << ")";
-        const bool said = std::ranges::any_of(written, [&](const Box& b) { return b.Contains({x, y}); });
-        ASSERT_TRUE(said || p == before[y * 64 + x]) << "buffer " << i << " at (" << x << "," << y << ")";
-      }
+      for (int x = 0; x < 64; ++x)
+        ASSERT_EQ(buffers[i][y * 64 + x], v.pixels[y / 2 * v.stride + x / 2]) << "buffer " << i << " at (" << x << "," << y << ")";
   }
 }
 

@@ -149,6 +149,17 @@ TEST_F(HostTest, DueTimersFireAndOnlyWhatChangedIsPresented) {
   // In place the canvas paints the window's own pixels, presented whole.
   EXPECT_EQ(record_->presents.back(), std::vector<drawing::Box>{drawing::Box(0, 0, 40, 30)});
   EXPECT_EQ(At(5, 0), kPaint);
+
+  // A display not ready for the next frame gets none of those painted
+  // meanwhile: one present when it is ready at tick 9, none at 10.
+  record_->ready = false;
+  onTick_ = [&](int tick) {
+    Paint(tick, 1);
+    record_->ready = tick == 9;
+    if (tick == 10) host.Stop();
+  };
+  host.Run();
+  EXPECT_EQ(record_->presents.size(), 5u);
 }
 
 TEST_F(HostTest, TheLoopSleepsUntilTheNextTimerIsDueASecondAtMostAndWithoutOneUntilTheDisplaySpeaks) {

@@ -27,6 +27,7 @@ class FakeBackend final : public platform::Backend {
     drawing::Size size{40, 30};
     std::vector<drawing::Pixel> pixels = std::vector<drawing::Pixel>(40 * 30, 0x123456);
     bool fullScreen = false;
+    bool ready = true;  // for the next frame
 
     bool opened = false;
     platform::Presentation presentation;
@@ -64,6 +65,7 @@ class FakeBackend final : public platform::Backend {
   void Present(std::span<const drawing::Box> changed) override {
     record_->presents.emplace_back(changed.begin(), changed.end());
   }
+  bool ReadyToPresent() override { return record_->ready; }
   void WillRepaint(std::span<const drawing::Box> boxes) override {
     record_->repainting.assign(boxes.begin(), boxes.end());
   }

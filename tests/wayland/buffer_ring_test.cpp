@@ -60,8 +60,8 @@ TEST(BufferRing, EveryDraftHoldsTheLastPresentedPictureWhateverTheReleaseOrder) 
     const char* name;
     int holdFrames;   // a buffer is released this many presents after it was attached
     bool shuffled;    // releases of the same frame in random order
-    // The caller also brings a box up to date itself, not caught up: it
-    // writes what differs from what the buffer held and says only that.
+    // The caller also paints a box whole, which is not caught up, and says
+    // only what differs from the last picture.
     bool repaints;
   } kCompositors[] = {
       {"releases the old buffer as the new one is attached", 1, false, false},
@@ -87,16 +87,14 @@ TEST(BufferRing, EveryDraftHoldsTheLastPresentedPictureWhateverTheReleaseOrder) 
       Buffer* draft = compositor.repaints ? ring.Draft({&whole, 1}) : ring.Draft();
       ASSERT_NE(draft, nullptr);
       if (compositor.repaints) {
-        // Of two colours, so that what the buffer held is often the new
-        // picture where the compositor shows another.
+        // Of two colours, so that the new picture is often the last one
+        // where the buffer held another.
         const Pixel colour = 0x111111 * (1 + random() % 2);
         for (int y = whole.y; y < whole.y + whole.height; ++y)
           for (int x = whole.x; x < whole.x + whole.width; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * size.width + x;
-            picture[i] = colour;
-            if (draft->pixels[i] == colour) continue;
-            draft->pixels[i] = colour;
-            changed.push_back({x, y, 1, 1});
+            draft->pixels[i] = picture[i] = colour;
+            if (colour != shown[i]) changed.push_back({x, y, 1, 1});
           }
       }
       ASSERT_TRUE(Holds(*draft, picture)) << "frame " << frame;
@@ -192,6 +190,9 @@ TEST(BufferRing, WhatTheCallerRepaintsWholeIsNotCopied) {
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 8; ++x)
       EXPECT_EQ(second->pixels[y * 8 + x], x < 4 ? 0xDEADu : 0x111111u) << x << ", " << y;
+  EXPECT_FALSE(ring.HasChanges()) << "unpainted, it must not be shown";
+  ring.Changed({&left, 1});
+  EXPECT_TRUE(ring.HasChanges());
 }
 
 TEST(BufferRing, DamageIsClippedToTheBufferAndManySmallBoxesBecomeTheirBounds) {
