@@ -67,23 +67,19 @@ void Views::Attach(const drawing::Surface& pixels) {
 }
 
 std::vector<drawing::Box> Views::Show(const drawing::Surface& pixels) {
-  std::vector<drawing::Box> boxes;
   bool whole = whole_;
   for (Painted& view : views_) {
-    const drawing::Box& area = view.shown.area;
-    if (!view.scaled) {
+    if (view.scaled) {
+      view.scaled->Show(AreaOf(pixels, view.shown.area));
+    } else {
       whole = true;
-      continue;
     }
-    view.scaled->Show(AreaOf(pixels, area));
-    // Between layouts only the view's box changes in the area.
-    const drawing::Box box = view.scaled->box();
-    boxes.push_back(drawing::Intersection({area.x + box.x, area.y + box.y, box.width, box.height}, area));
   }
   whole_ = false;
   shownVersion_ = Version();
   if (whole) return {{0, 0, pixels.width, pixels.height}};
-  return boxes;
+  // Between layouts only the views' boxes change in their areas.
+  return Repainted();
 }
 
 std::vector<drawing::Box> Views::Repainted() const {
