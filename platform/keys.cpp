@@ -20,17 +20,17 @@ KeyRule::Action KeyRule::KeyDown(Key key, bool repeat, const Modifiers& modifier
   // key held they are other shortcuts.
   const bool ctrlOnly = modifiers.ctrl && !modifiers.shift && !modifiers.alt && !modifiers.logo;
   if (ctrlOnly && (key == Key::kQ || key == Key::kW)) return Action::kClose;
+  const bool noShortcut = !modifiers.ctrl && !modifiers.alt && !modifiers.logo;
   const bool ownWindow = kind_ == Presentation::kWindow;
-  if (key == Key::kF11 && !modifiers.ctrl && !modifiers.alt && !modifiers.logo && ownWindow) {
+  if (key == Key::kF11 && noShortcut && ownWindow) {
     wantsFullScreen_ = !wantsFullScreen_;
     asked_ = true;
     return wantsFullScreen_ ? Action::kFullScreen : Action::kWindowed;
   }
   // + is Shift and = on many keyboards, so Shift may be held.
   const bool programKey = key == Key::kM || key == Key::kPlus || key == Key::kMinus;
-  if (programKey && !modifiers.ctrl && !modifiers.alt && !modifiers.logo && kind_ != Presentation::kRoot &&
-      kind_ != Presentation::kHostWindow)
-    return Action::kProgram;
+  const bool guest = kind_ == Presentation::kRoot || kind_ == Presentation::kHostWindow;
+  if (programKey && noShortcut && !guest) return Action::kProgram;
   if (key == Key::kEscape) {
     // A full screen has no frame to close it with.
     if (kind_ == Presentation::kFullScreen) return Action::kClose;

@@ -1,7 +1,5 @@
 #include "toolkit/component.h"
 
-#include <algorithm>
-
 #include "imaging/resources.h"
 
 TComponent::TComponent(TComponent* owner) : owner_(owner) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <chrono>
-#include <string>
 
 #include "toolkit/component.h"
 
