@@ -277,16 +277,10 @@ void X11Backend::Dispatch(std::vector<Event>& events) {
 }
 
 void X11Backend::Translate(const SDL_Event& event, std::vector<Event>& events) {
-  if (event.type == SDL_QUIT) {  // the session asked us to end
-    events.push_back(Said(Event::kCloseAsked));
-    return;
-  }
-  if (event.type == SDL_SYSWMEVENT) {
-    NoteEvent(*event.syswm.msg);
-    return;
-  }
   const std::uint32_t ours = window_ != nullptr ? SDL_GetWindowID(window_) : 0;
   switch (event.type) {
+    case SDL_QUIT: events.push_back(Said(Event::kCloseAsked)); return;  // the session asked us to end
+    case SDL_SYSWMEVENT: NoteEvent(*event.syswm.msg); return;
     case SDL_WINDOWEVENT:
       if (event.window.windowID != ours) return;
       switch (event.window.event) {
