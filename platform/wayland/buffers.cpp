@@ -23,8 +23,6 @@ Box Bounds(std::span<const Box> boxes) {
 }
 
 void Add(std::vector<Box>& list, std::span<const Box> boxes, drawing::Size size) {
-  const Box bounds = boxes.size() > kMostBoxes ? Bounds(boxes) : Box{};
-  if (bounds.width > 0) boxes = {&bounds, 1};
   for (const Box& b : boxes)
     if (const Box inside = drawing::Intersection(b, {0, 0, size.width, size.height}); inside.width > 0)
       list.push_back(inside);
@@ -90,11 +88,10 @@ Buffer* BufferRing::Draft(std::span<const Box> repainting) {
   if (size_.width <= 0 || size_.height <= 0) return nullptr;
   Slot* free = nullptr;
   int live = 0;
-  // Of the free ones, the one presented last has the least to catch up.
   for (auto& slot : slots_) {
     if (slot->retired) continue;
     ++live;
-    if (!slot->busy && (free == nullptr || slot->attached > free->attached)) free = slot.get();
+    if (!slot->busy && free == nullptr) free = slot.get();
   }
   if (free == nullptr) {
     if (live >= kMost) return nullptr;
@@ -142,7 +139,6 @@ Buffer* BufferRing::Attach(std::vector<Box>& damage) {
   Slot* slot = draft_;
   draft_ = nullptr;
   slot->busy = true;
-  slot->attached = ++attached_;
   latest_ = slot;
   damage.swap(damage_);
   damage_.clear();

@@ -9,7 +9,6 @@
 
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -72,7 +71,6 @@ class BufferRing {
     bool retired = false;                // of an older size: freed once released
     std::vector<drawing::Box> missing;   // changed in other buffers since it was last drawn
     bool missingAll = false;
-    std::uint64_t attached = 0;          // when last attached, in attaches
   };
   void CatchUp(Slot& slot, std::span<const drawing::Box> repainting);
   void Drop(std::size_t index);
@@ -85,7 +83,6 @@ class BufferRing {
   Slot* draft_ = nullptr;
   Slot* latest_ = nullptr;
   std::vector<drawing::Box> damage_;
-  std::uint64_t attached_ = 0;
 };
 
 }  // namespace platform::wayland
