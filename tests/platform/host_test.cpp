@@ -98,9 +98,6 @@ TEST_F(HostTest, EndsOnCloseAskedCloseKeysAndTheHostWindowGoingAndNothingElse) {
       {"Escape in full screen", Presentation::kFullScreen, {Said(Event::kKeyDown, Key::kEscape)}, 1},
       {"host window gone", Presentation::kHostWindow, {Said(Event::kHostGone)}, 0},
       {"a click", Presentation::kWindow, {Said(Event::kClick)}, -1},
-      {"Q alone", Presentation::kWindow, {Said(Event::kKeyDown, Key::kQ)}, -1},
-      {"Ctrl+Shift+Q", Presentation::kWindow, {Said(Event::kKeyDown, Key::kQ, {.ctrl = true, .shift = true})}, -1},
-      {"Escape in a window", Presentation::kWindow, {Said(Event::kKeyDown, Key::kEscape)}, -1},
   };
   for (const auto& c : cases) {
     closes_ = ticks_ = 0;
