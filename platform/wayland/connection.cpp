@@ -83,6 +83,7 @@ WaylandBackend::~WaylandBackend() {
   if (decorations_ != nullptr) zxdg_decoration_manager_v1_destroy(decorations_);
   if (wmBase_ != nullptr) xdg_wm_base_destroy(wmBase_);
   if (shm_ != nullptr) wl_shm_destroy(shm_);
+  if (subcompositor_ != nullptr) wl_subcompositor_destroy(subcompositor_);
   if (compositor_ != nullptr) wl_compositor_destroy(compositor_);
   if (registry_ != nullptr) wl_registry_destroy(registry_);
   wl_display_flush(display_);
@@ -94,6 +95,8 @@ void WaylandBackend::Bind(wl_registry* registry, std::uint32_t name, const char*
   const std::string_view which = interface;
   if (which == wl_compositor_interface.name) {
     compositor_ = BindAs<wl_compositor>(registry, name, wl_compositor_interface, version, 4);
+  } else if (which == wl_subcompositor_interface.name) {
+    subcompositor_ = BindAs<wl_subcompositor>(registry, name, wl_subcompositor_interface, version, 1);
   } else if (which == wl_shm_interface.name) {
     shm_ = BindAs<wl_shm>(registry, name, wl_shm_interface, version, 1);
   } else if (which == xdg_wm_base_interface.name) {

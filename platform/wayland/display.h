@@ -45,6 +45,10 @@ struct View {
   xdg_toplevel* toplevel = nullptr;
   zxdg_toplevel_decoration_v1* decoration = nullptr;
   libdecor_frame* drawnFrame = nullptr;  // libdecor's, which holds the toplevel then
+  wl_surface* drawnSurface = nullptr;    // the surface libdecor decorates: `surface`, or one under it
+  wp_viewport* drawnViewport = nullptr;  // stretches `blackPixel`
+  wl_subsurface* lifted = nullptr;       // `surface`, above what libdecor draws
+  Buffer blackPixel;                     // all the `drawnSurface` under `surface` shows
   zwlr_layer_surface_v1* layer = nullptr;
   wp_viewport* viewport = nullptr;
   wp_fractional_scale_v1* fractional = nullptr;
@@ -129,6 +133,10 @@ class WaylandBackend final : public Backend {
   // --- drawn_frame.cpp: libdecor's title bar
   // False where libdecor cannot make the window.
   bool OpenDrawnFrame(View& view, bool fullScreen);
+  // The picture's surface above every surface libdecor has made, and the
+  // one libdecor decorates under it.
+  void Lift(View& view);
+  void ShowUnderPicture(View& view);
   void HoldDrawnFrameSize(drawing::Size size);
   void SetDrawnFrameFullScreen(bool on);
   void DropDrawnFrame(View& view);
@@ -163,6 +171,7 @@ class WaylandBackend final : public Backend {
   std::string displayName_;
   wl_registry* registry_ = nullptr;
   wl_compositor* compositor_ = nullptr;
+  wl_subcompositor* subcompositor_ = nullptr;
   wl_shm* shm_ = nullptr;
   xdg_wm_base* wmBase_ = nullptr;
   zxdg_decoration_manager_v1* decorations_ = nullptr;

@@ -113,7 +113,7 @@ void WaylandBackend::OpenWindow(bool fullScreen) {
   // Without the compositor's title bar, libdecor draws one; without
   // libdecor the window still shows, bare.
   if (decorations_ == nullptr && OpenDrawnFrame(view, fullScreen)) {
-    wl_surface_commit(view.surface);
+    wl_surface_commit(view.drawnSurface);
     return;
   }
   view.xdgSurface = xdg_wm_base_get_xdg_surface(wmBase_, view.surface);
@@ -171,7 +171,7 @@ void WaylandBackend::SetFullScreen(bool on) {
   } else {
     xdg_toplevel_unset_fullscreen(view.toplevel);
   }
-  wl_surface_commit(view.surface);
+  wl_surface_commit(view.drawnFrame != nullptr ? view.drawnSurface : view.surface);
 }
 
 }  // namespace platform::wayland
